@@ -1,0 +1,206 @@
+#include "camera/CameraList.h"
+
+#include <boost/format.hpp>
+#include <cstdio>
+#include <stdexcept>
+
+#include "camera/HostNames.h"
+#include "driver/DriverContext.h"
+#include "driver/IconResult.h"
+#include "driver/Log.h"
+#include "icon/DeviceCollection.h"
+#include "icon/EthernetCamera.h"
+
+namespace {
+
+constexpr int kDiscoveryTimeoutMs = 2000;
+constexpr size_t kIpAddressBufferSize = 512;
+
+CameraList*& Instance() {
+    static CameraList* list = nullptr;
+    return list;
+}
+
+// "<model> - <MAC from its last byte to its first, lowercase hex>".
+std::string DiscoveredCameraName(const icon::DeviceDescription& device) {
+    const unsigned char* mac = device.getMacAddress();
+    char hex[13];
+    std::snprintf(hex, sizeof hex, "%02x%02x%02x%02x%02x%02x", mac[5], mac[4], mac[3], mac[2],
+                  mac[1], mac[0]);
+    return device.getModelName() + " - " + hex;
+}
+
+}  // namespace
+
+CameraList* CameraList::GetInstance() {
+    CameraList*& list = Instance();
+    if (list == nullptr) {
+        list = new CameraList();
+    }
+    return list;
+}
+
+void CameraList::DestroyInstance() {
+    CameraList*& list = Instance();
+    delete list;
+    list = nullptr;
+}
+
+CameraList::CameraList() : context_(DriverContext::Instance()) { cameras_.reserve(20); }
+
+CameraList::~CameraList() {
+    WriteLog(context_, 2, "CameraList::~CameraList: entering\n");
+    Destroy();
+    WriteLog(context_, 2, "CameraList::~CameraList: leaving\n");
+}
+
+bool CameraList::Init() {
+    WriteLog(context_, 2, "CameraList::Init: entering\n");
+    if (initialized_ || discoveryState_ == 2) {
+        WriteLog(context_, 2, "CameraList::Init: Already initialized\n");
+        return true;
+    }
+    discoveryState_ = 1;
+    size_t added = 0;
+    try {
+        icon::DeviceCollection devices;
+        WriteLog(context_, 3, "Scanning for Ethernet Cameras...\n");
+        CheckIconResult(icon::EthernetCamera::discoverDevices(devices, kDiscoveryTimeoutMs),
+                        "Discover devices");
+        int count = devices.deviceCount();
+        WriteLog(context_, 3, "Found %d cameras\n", count);
+        for (int i = 0; i < count; ++i) {
+            const icon::DeviceDescription* device = devices.getDeviceDescription(i);
+            if (device == nullptr) {
+                continue;
+            }
+            auto camera = std::make_unique<Camera>(DiscoveredCameraName(*device).c_str(),
+                                                   device->getCurrentIP());
+            WriteLog(context_, 2, "CameraList::Init: %s camera found: %s\n", "b/w",
+                     camera->GetName().c_str());
+            AddCamera(std::move(camera));
+            ++added;
+        }
+    } catch (const std::exception& e) {
+        WriteLog(context_, 1, "%s%s\n", "CameraList::Init: ERROR: Failed to enumerate cameras: ",
+                 e.what());
+    }
+    if (added == 0) {
+        WriteLog(context_, 1, "CameraList::Init: WARNING: no supported cameras found\n");
+        return false;
+    }
+    WriteLog(context_, 2, "CameraList::Init: leaving\n");
+    initialized_ = true;
+    return true;
+}
+
+Camera* CameraList::Create(const std::string& address) {
+    WriteLog(context_, 2, "CameraList::Create: entering\n");
+    auto camera = std::make_unique<Camera>(address.c_str(), address);
+    Camera* created = camera.get();
+    AddCamera(std::move(camera));
+    WriteLog(context_, 1, "CameraList::Create: Created camera by IP %s\n", address.c_str());
+    discoveryState_ = 2;
+    initialized_ = true;
+    return created;
+}
+
+// Adding a camera invalidates the name array handed out before, as the host
+// was told it would.
+void CameraList::AddCamera(std::unique_ptr<Camera> camera) {
+    for (int n = 1; n <= 4; ++n) {
+        configNames_.push_back((boost::format("%s.%d") % camera->GetName() % n).str());
+    }
+    cameras_.push_back(std::move(camera));
+}
+
+bool CameraList::isIpAddress(const std::string& hostName) {
+    if (StripImageSuffix(hostName).size() > kIpAddressBufferSize) {
+        WriteLog(context_, 2, "CameraList::isIpAddress: ip address longer than buffer\n");
+        return false;
+    }
+    return IsIpCameraName(hostName);
+}
+
+bool CameraList::IsCameraAvailable(const std::string& hostName) {
+    WriteLog(context_, 3, "CameraList::IsCameraAvailable:  name=%s\n", hostName.c_str());
+    for (const auto& camera : cameras_) {
+        if (camera->HasName(hostName)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Camera* CameraList::GetByName(const std::string& hostName) {
+    WriteLog(context_, 3, "CameraList::GetByName: entering %s\n", hostName.c_str());
+    for (const auto& camera : cameras_) {
+        if (camera->HasName(hostName)) {
+            WriteLog(context_, 3, "CameraList::GetByName: leaving %s\n", hostName.c_str());
+            return camera.get();
+        }
+    }
+    throw std::runtime_error(
+        (boost::format("CameraList::GetByName: ERROR: could not find camera %s") % hostName)
+            .str());
+}
+
+Camera* CameraList::GetByPort(int32_t port) {
+    auto found = portMap_.find(port);
+    if (found == portMap_.end()) {
+        throw std::runtime_error(
+            (boost::format("CameraList::GetByPort: could not find camera on port %d") % port)
+                .str());
+    }
+    return found->second;
+}
+
+void CameraList::MapCamera(int32_t port, Camera* camera) {
+    if (portMap_.count(port) != 0) {
+        WriteLog(context_, 1, "CameraList::MapCamera: WARNING: There is camera on port %d\n", port);
+        UnmapCamera(port);
+    }
+    portMap_[port] = camera;
+}
+
+void CameraList::UnmapCamera(int32_t port) {
+    if (portMap_.erase(port) == 0) {
+        WriteLog(context_, 1, "CameraList::UnmapCamera: WARNING: There is no camera on port %d\n",
+                 port);
+    }
+}
+
+int CameraList::GetConfigCount() {
+    if (!initialized_) {
+        Init();
+    }
+    return static_cast<int>(configNames_.size());
+}
+
+const char** CameraList::GetConfigNames() {
+    if (!initialized_) {
+        Init();
+    }
+    configNameArray_.reset();
+    if (!initialized_) {
+        Init();
+    }
+    configNameArray_ = std::make_unique<const char*[]>(configNames_.size() + 1);
+    for (size_t i = 0; i < configNames_.size(); ++i) {
+        configNameArray_[i] = configNames_[i].c_str();
+    }
+    configNameArray_[configNames_.size()] = nullptr;
+    return configNameArray_.get();
+}
+
+void CameraList::Destroy() {
+    WriteLog(context_, 2, "CameraList::Destroy: entering\n");
+    for (auto& camera : cameras_) {
+        camera.reset();
+    }
+    cameras_.clear();
+    portMap_.clear();
+    configNameArray_.reset();
+    WriteLog(context_, 2, "CameraList::Destroy: leaving\n");
+    initialized_ = false;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camera/Camera.h"
+
+class DriverContext;
+
+// The registry of cameras: discovered ones and ones the host names by IP
+// address, their configuration names, and which camera is open on which port.
+// Used only from the host's entry points, so it takes no lock.
+class CameraList {
+public:
+    // The list, created on first use.
+    static CameraList* GetInstance();
+    // Deletes the list and every camera in it; the next GetInstance starts afresh.
+    static void DestroyInstance();
+
+    ~CameraList();
+
+    // Runs discovery unless cameras are known already. False when nothing was found.
+    bool Init();
+    // Adds a camera reached by IP address.
+    Camera* Create(const std::string& address);
+    bool isIpAddress(const std::string& hostName);
+    bool IsCameraAvailable(const std::string& hostName);
+    Camera* GetByName(const std::string& hostName);
+    Camera* GetByPort(int32_t port);
+    void MapCamera(int32_t port, Camera* camera);
+    void UnmapCamera(int32_t port);
+    int GetConfigCount();
+    const char** GetConfigNames();
+    void Destroy();
+
+    int32_t GetDiscoveryState() const { return discoveryState_; }
+
+private:
+    CameraList();
+    void AddCamera(std::unique_ptr<Camera> camera);
+
+    DriverContext* context_;
+    std::vector<std::unique_ptr<Camera>> cameras_;
+    std::map<int32_t, Camera*> portMap_;
+    bool initialized_ = false;
+    std::unique_ptr<const char*[]> configNameArray_;
+    std::vector<std::string> configNames_;
+    int32_t discoveryState_ = 0;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/CvlDriver.h"
+#include "platform/CriticalSection.h"
+
+// The one process-wide state of the driver: what the host handed over, the
+// initialize count, and the log settings with the lock that serialises logging.
+class DriverContext {
+public:
+    static DriverContext* Instance();
+
+    DriverContext(const DriverContext&) = delete;
+    DriverContext& operator=(const DriverContext&) = delete;
+
+    // Host threads change these while the grabber threads log, so they are
+    // atomic; the level test of the log reads them without taking logLock.
+    std::atomic<DebugMsgProc> debugMsgProc{nullptr};
+    std::atomic<int32_t> refCount{0};
+    std::atomic<int32_t> logLevel{1};
+    std::atomic<bool> logIntoFile{false};
+    std::atomic<int32_t> debugViewOutput{0};
+    platform::CriticalSection logLock;
+
+    // The host's system directory as it was passed. Guarded by logLock, as the
+    // log reads it on other threads.
+    std::string GetSystemPath();
+    void SetSystemPath(const std::string& path);
+
+    // Lines logged to file before the system directory was known; written out
+    // ahead of the first line that can reach the file. Guarded by logLock.
+    std::vector<std::string> pendingLines;
+    // Lines dropped because pendingLines was full. Guarded by logLock.
+    int32_t droppedPendingLines = 0;
+
+    // A relative path is taken to be inside the system directory.
+    std::string ResolvePath(const std::string& path);
+    // The inverse of ResolvePath for files at most one level above the system
+    // directory; anything farther away stays absolute.
+    std::string MakeRelativePath(const std::string& path);
+
+    std::string SettingsFilePath();
+    std::string LogFilePath();
+
+private:
+    DriverContext() = default;
+
+    std::string systemPath_;
+};

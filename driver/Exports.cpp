@@ -1,0 +1,401 @@
+// The CVL driver interface. Every guarded entry point turns an exception into
+// a level 1 log line and its failure result: nothing thrown may reach the host.
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "camera/CameraList.h"
+#include "camera/HostNames.h"
+#include "driver/ApiErrorHandler.h"
+#include "driver/CvlDriver.h"
+#include "driver/DriverContext.h"
+#include "driver/Log.h"
+#include "icon/Api.h"
+#include "platform/LocalTime.h"
+
+namespace {
+
+constexpr const char* kVersionText = "1,0,0,7";
+
+// Host texts go into log lines as data; a null one is shown, not dereferenced.
+const char* Text(const char* text) { return text != nullptr ? text : "(null)"; }
+
+template <typename Result, typename Body, typename OnError, typename OnUnknown>
+Result Guarded(Result failure, Body body, OnError onError, OnUnknown onUnknown) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        onError(e.what());
+    } catch (...) {
+        onUnknown();
+    }
+    return failure;
+}
+
+bool IsUndefinedCamera(const char* name) {
+    return name == nullptr || name[0] == '\0' || NamesEqual(name, "Undefined") ||
+           NamesEqual(name, "Udefinert");
+}
+
+// A host pointer the call cannot do without; logs and answers false when null.
+bool Present(DriverContext* context, const void* pointer, const char* function, const char* what,
+             int grabberNo, int portNo) {
+    if (pointer != nullptr) {
+        return true;
+    }
+    WriteLog(context, 1, "%s: ERROR: %s is null, grabberNo=%d, portNo=%d\n", function, what,
+             grabberNo, portNo);
+    return false;
+}
+
+// Bytes to copy for a row: the requested columns, cut to what the row holds.
+// An inverted or negative range copies nothing.
+bool RowCopySize(const RowAccess& access, int firstColumn, int lastColumn, size_t* bytes) {
+    if (firstColumn < 0 || lastColumn < firstColumn) {
+        return false;
+    }
+    const size_t columns = static_cast<size_t>(lastColumn) - static_cast<size_t>(firstColumn) + 1;
+    *bytes = std::min(columns * static_cast<size_t>(access.bitsPerPixel / 8), access.rowBytes);
+    return true;
+}
+
+bool OpenPort(DriverContext* context, int grabberNo, int portNo, const char* cameraName,
+              int* imageSize) {
+    CameraList* list = CameraList::GetInstance();
+    if (list->isIpAddress(cameraName) && list->GetDiscoveryState() != 1) {
+        WriteLog(context, 1, "openCVLPort: Manual camera IP name:%s\n", cameraName);
+        if (!list->IsCameraAvailable(cameraName)) {
+            WriteLog(context, 1, "openCVLPort: Adding manual camera:%s\n", cameraName);
+            list->Create(StripImageSuffix(cameraName));
+        }
+    } else {
+        list->Init();
+    }
+    if (!list->IsCameraAvailable(cameraName)) {
+        WriteLog(context, 1, "openCVLPort: ERROR: cannot find camera by name:%s\n", cameraName);
+        return false;
+    }
+    Camera* camera = list->GetByName(cameraName);
+    std::string suffix = GetImageSuffix(cameraName);
+    if (!camera->Open(portNo, imageSize, suffix)) {
+        WriteLog(context, 1,
+                 "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, cameraName=%s\n",
+                 grabberNo, portNo, cameraName);
+        return false;
+    }
+    list->MapCamera(portNo, camera);
+    WriteLog(context, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
+             camera->GetName().c_str(), portNo);
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int initialize(const char* systemPath, DebugMsgProc proc) {
+    DriverContext* context = DriverContext::Instance();
+    return Guarded(
+        0,
+        [&] {
+            if (systemPath != nullptr && systemPath[0] != '\0') {
+                context->SetSystemPath(systemPath);
+            }
+            context->debugMsgProc = proc;
+            WriteLog(context, 2, "===============\ninitialize: \n");
+            if (context->refCount == 0) {
+                icon::setErrorHandler(ErrorHandlerInstance());
+            }
+            const int count = ++context->refCount;
+            platform::LocalTime now = platform::GetLocalTime();
+            WriteLog(context, 1,
+                     "initialize: VaveZAZ camera driver V%s, refcount=%d, %d-%d-%d %d:%d:%d\n",
+                     kVersionText, count, now.year, now.month, now.day, now.hour, now.minute,
+                     now.second);
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1, "initialize: --EXCEPTION caught : %s\n", what);
+        },
+        [&] { WriteLog(context, 1, "initialize: VaveZAZ camera driver -- EXCEPTION occured\n"); });
+}
+
+int finalize(void) {
+    DriverContext* context = DriverContext::Instance();
+    return Guarded(
+        0,
+        [&] {
+            WriteLog(context, 2, "finalize: entering, refcount=%d\n", context->refCount.load());
+            if (context->refCount-- == 1) {
+                CameraList::DestroyInstance();
+                icon::removeErrorHandler();
+                icon::closeApi();
+            }
+            WriteLog(context, 2, "finalize: leaving, refcount=%d\n", context->refCount.load());
+            return 1;
+        },
+        [&](const char* what) { WriteLog(context, 1, "finalize: --EXCEPTION caught: %s\n", what); },
+        [&] { WriteLog(context, 1, "finalize: --EXCEPTION occured \n"); });
+}
+
+int setSystemPath(const char* path) {
+    if (path == nullptr || path[0] == '\0') {
+        return 0;
+    }
+    DriverContext::Instance()->SetSystemPath(path);
+    return 1;
+}
+
+void setDebugMsgProc(DebugMsgProc proc) { DriverContext::Instance()->debugMsgProc = proc; }
+
+int getCVLMaxNoOfGrabbers(void) { return 1; }
+
+int getCVLMaxNoOfPorts(void) { return 20; }
+
+int getCVLNoOfSupportedCameras(void) {
+    try {
+        return CameraList::GetInstance()->GetConfigCount();
+    } catch (...) {
+        return 0;
+    }
+}
+
+const char** getCVLCameraConfigNames(void) {
+    try {
+        return CameraList::GetInstance()->GetConfigNames();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize) {
+    DriverContext* context = DriverContext::Instance();
+    if (!Present(context, imageSize, "openCVLPort", "imageSize", grabberNo, portNo)) {
+        return 0;
+    }
+    imageSize[1] = 0;
+    imageSize[0] = 0;
+    WriteLog(context, 2, "openCVLPort: entering grabberNo=%d, portNo=%d, cameraName=%s\n",
+             grabberNo, portNo, Text(cameraName));
+    if (IsUndefinedCamera(cameraName)) {
+        WriteLog(context, 1,
+                 "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, cameraName=%s\n",
+                 grabberNo, portNo, Text(cameraName));
+        return 0;
+    }
+    return Guarded(
+        0, [&] { return OpenPort(context, grabberNo, portNo, cameraName, imageSize) ? 1 : 0; },
+        [&](const char* what) {
+            WriteLog(context, 1, "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
+                     grabberNo, portNo, what);
+        },
+        [&] {
+            WriteLog(context, 1,
+                     "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n",
+                     grabberNo, portNo, cameraName);
+        });
+}
+
+void closeCVLPort(int grabberNo, int portNo) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+    Guarded(
+        0,
+        [&] {
+            CameraList* list = CameraList::GetInstance();
+            list->GetByPort(portNo)->Close(portNo);
+            list->UnmapCamera(portNo);
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1, "closeCVLPort: --EXCEPTION caught  grabberNo=%d, portNo=%d: %s\n",
+                     grabberNo, portNo, what);
+        },
+        [&] {
+            WriteLog(context, 1, "closeCVLPort: --EXCEPTION caught  grabberNo=%d, portNo=%d\n",
+                     grabberNo, portNo);
+        });
+    WriteLog(context, 2, "closeCVLPort: leaving grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+}
+
+int doCVLGrab(int grabberNo, int portNo) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 2, "doCVLGrab entering grabberNo=%d portNo=%d\n", grabberNo, portNo);
+    return Guarded(
+        0,
+        [&] {
+            if (!CameraList::GetInstance()->GetByPort(portNo)->Grab()) {
+                return 0;
+            }
+            WriteLog(context, 2, "doCVLGrab: leaving grabberNo=%d portNo=%d\n", grabberNo, portNo);
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1, "doCVLGrab: --EXCEPTION caught  grabberNo=%d, portNo=%d: %s\n",
+                     grabberNo, portNo, what);
+        },
+        [&] {
+            WriteLog(context, 1, "doCVLGrab: --EXCEPTION caught  grabberNo=%d portNo=%d\n",
+                     grabberNo, portNo);
+        });
+}
+
+int getCVLGrabRow(int grabberNo, int portNo, void* buffer, int row, int firstColumn,
+                  int lastColumn) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row,
+             grabberNo, portNo);
+    if (!Present(context, buffer, "getCVLGrabRow", "buffer", grabberNo, portNo)) {
+        return 0;
+    }
+    return Guarded(
+        0,
+        [&] {
+            RowAccess access = CameraList::GetInstance()->GetByPort(portNo)->GetRow(portNo, row);
+            if (access.data == nullptr) {
+                return 0;
+            }
+            size_t bytes = 0;
+            if (!RowCopySize(access, firstColumn, lastColumn, &bytes)) {
+                WriteLog(context, 1,
+                         "getCVLGrabRow: ERROR: invalid column range %d to %d, grabberNo=%d, "
+                         "portNo=%d\n",
+                         firstColumn, lastColumn, grabberNo, portNo);
+                return 0;
+            }
+            std::memcpy(buffer, access.data, bytes);
+            WriteLog(context, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
+                     grabberNo, portNo);
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1, "getCVLGrabRow: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
+                     grabberNo, portNo, what);
+        },
+        [&] { WriteLog(context, 1, "getCVLGrabRow: --EXCEPTION caught \n"); });
+}
+
+int setHWTrigger(int /*grabberNo*/, int /*portNo*/) {
+    WriteLog(DriverContext::Instance(), 2, "setHWTrigger: ");
+    return 1;
+}
+
+int setCompleteCallback(int grabberNo, int portNo, CompleteCallback callback) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 2, "setCompleteCallback: entering grabberNo=%d   portNo=%d\n", grabberNo,
+             portNo);
+    return Guarded(
+        0,
+        [&] {
+            CameraList::GetInstance()->GetByPort(portNo)->SetCompleteCallback(portNo, callback);
+            WriteLog(context, 2, "setCompleteCallback: leaving grabberNo=%d   portNo=%d\n",
+                     grabberNo, portNo);
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1,
+                     "setCompleteCallback: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
+                     grabberNo, portNo, what);
+        },
+        [&] { WriteLog(context, 1, "setCompleteCallback: --EXCEPTION caught \n"); });
+}
+
+int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum,
+                     int* maximum) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 2, "getPropertyRange: entering grabberNo=%d   portNo=%d\n", grabberNo,
+             portNo);
+    if (!Present(context, property, "getPropertyRange", "property", grabberNo, portNo) ||
+        !Present(context, minimum, "getPropertyRange", "minimum", grabberNo, portNo) ||
+        !Present(context, maximum, "getPropertyRange", "maximum", grabberNo, portNo)) {
+        return 0;
+    }
+    return Guarded(
+        0,
+        [&] {
+            Camera* camera = CameraList::GetInstance()->GetByPort(portNo);
+            if (!camera->GetRange(portNo, property, minimum, maximum)) {
+                return 0;
+            }
+            WriteLog(context, 2, "getPropertyRange: leaving grabberNo=%d   portNo=%d\n", grabberNo,
+                     portNo);
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1,
+                     "getPropertyRange: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
+                     grabberNo, portNo, what);
+        },
+        [&] { WriteLog(context, 1, "getPropertyRange: --EXCEPTION caught \n"); });
+}
+
+int getProperty(int grabberNo, int portNo, const char* property, int* value) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 3, "getProperty: portNo=%d, prop=%s\n", portNo, Text(property));
+    if (!Present(context, property, "getProperty", "property", grabberNo, portNo) ||
+        !Present(context, value, "getProperty", "value", grabberNo, portNo)) {
+        return 0;
+    }
+    return Guarded(
+        0,
+        [&] {
+            Camera* camera = CameraList::GetInstance()->GetByPort(portNo);
+            return camera->GetProperty(portNo, property, value) ? 1 : 0;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1,
+                     "getProperty: --EXCEPTION caught grabberNo=%d, portNo=%d, property=%s: %s\n",
+                     grabberNo, portNo, property, what);
+        },
+        [&] { WriteLog(context, 1, "--EXCEPTION caught at getProperty\n"); });
+}
+
+int setProperty(int grabberNo, int portNo, const char* property, int value) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 3, "setProperty: portNo=%d\n", portNo);
+    if (!Present(context, property, "setProperty", "property", grabberNo, portNo)) {
+        return 0;
+    }
+    return Guarded(
+        0,
+        [&] {
+            Camera* camera = CameraList::GetInstance()->GetByPort(portNo);
+            return camera->SetProperty(portNo, property, value) ? 1 : 0;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1,
+                     "setProperty: --EXCEPTION caught grabberNo=%d, portNo=%d, property=%s, "
+                     "value=%d: %s\n",
+                     grabberNo, portNo, property, value, what);
+        },
+        [&] { WriteLog(context, 1, "setProperty: --EXCEPTION caught \n"); });
+}
+
+int configureCamera(HWND parent, const char* cameraName) {
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 2, "configureCamera: entering cameraName=%s\n", Text(cameraName));
+    int result = 1;
+    try {
+        CameraList* list = CameraList::GetInstance();
+        if (cameraName == nullptr || !list->IsCameraAvailable(cameraName)) {
+            WriteLog(context, 1, "configureCamera: ERROR: cannot find camera by name: %s\n",
+                     Text(cameraName));
+            return 0;
+        }
+        Camera* camera = list->GetByName(cameraName);
+        if (camera->Configure(parent, GetImageSuffix(cameraName))) {
+            result = 0;
+        }
+    } catch (const std::exception& e) {
+        WriteLog(context, 1, "configureCamera: --EXCEPTION caught cameraName=%s: %s\n",
+                 Text(cameraName), e.what());
+    } catch (...) {
+        WriteLog(context, 1, "configureCamera --EXCEPTION , cameraName=%s\n", Text(cameraName));
+    }
+    WriteLog(context, 2, "configureCamera: leaving cameraName=%s\n", Text(cameraName));
+    return result;
+}
+
+}  // extern "C"
