@@ -32,11 +32,17 @@ bool Camera::Open(int32_t, int32_t* imageSize, const std::string&) {
     NotAvailable("Camera::Open");
 }
 
-void Camera::Close(int32_t) { NotAvailable("Camera::Close"); }
+void Camera::Close(int32_t) {
+    NotAvailable("Camera::Close");
+}
 
-bool Camera::Grab() { NotAvailable("Camera::Grab"); }
+bool Camera::Grab() {
+    NotAvailable("Camera::Grab");
+}
 
-RowAccess Camera::GetRow(int32_t, int32_t) { NotAvailable("Camera::GetRow"); }
+RowAccess Camera::GetRow(int32_t, int32_t) {
+    NotAvailable("Camera::GetRow");
+}
 
 void Camera::SetCompleteCallback(int32_t, CompleteCallback) {
     NotAvailable("Camera::SetCompleteCallback");
@@ -54,4 +60,6 @@ bool Camera::GetRange(int32_t, const std::string&, int32_t*, int32_t*) {
     NotAvailable("Camera::GetRange");
 }
 
-bool Camera::Configure(HWND, const std::string&) { NotAvailable("Camera::Configure"); }
+bool Camera::Configure(HWND, const std::string&) {
+    NotAvailable("Camera::Configure");
+}

@@ -16,7 +16,7 @@ struct RowAccess {
 // One physical camera known to the camera list, opened on one or more host
 // ports.
 class Camera {
-public:
+  public:
     Camera(const char* name, const std::string& ipAddress);
 
     Camera(const Camera&) = delete;
@@ -35,7 +35,7 @@ public:
     const std::string& GetName() const { return name_; }
     bool HasName(const std::string& hostName) const;
 
-private:
+  private:
     std::string name_;
     std::string ipAddress_;
 };

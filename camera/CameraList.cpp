@@ -46,7 +46,9 @@ void CameraList::DestroyInstance() {
     list = nullptr;
 }
 
-CameraList::CameraList() : context_(DriverContext::Instance()) { cameras_.reserve(20); }
+CameraList::CameraList() : context_(DriverContext::Instance()) {
+    cameras_.reserve(20);
+}
 
 CameraList::~CameraList() {
     WriteLog(context_, 2, "CameraList::~CameraList: entering\n");
@@ -82,8 +84,8 @@ bool CameraList::Init() {
             ++added;
         }
     } catch (const std::exception& e) {
-        WriteLog(context_, 1, "%s%s\n", "CameraList::Init: ERROR: Failed to enumerate cameras: ",
-                 e.what());
+        WriteLog(context_, 1, "%s%s\n",
+                 "CameraList::Init: ERROR: Failed to enumerate cameras: ", e.what());
     }
     if (added == 0) {
         WriteLog(context_, 1, "CameraList::Init: WARNING: no supported cameras found\n");
@@ -141,8 +143,7 @@ Camera* CameraList::GetByName(const std::string& hostName) {
         }
     }
     throw std::runtime_error(
-        (boost::format("CameraList::GetByName: ERROR: could not find camera %s") % hostName)
-            .str());
+        (boost::format("CameraList::GetByName: ERROR: could not find camera %s") % hostName).str());
 }
 
 Camera* CameraList::GetByPort(int32_t port) {

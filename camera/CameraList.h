@@ -14,7 +14,7 @@ class DriverContext;
 // address, their configuration names, and which camera is open on which port.
 // Used only from the host's entry points, so it takes no lock.
 class CameraList {
-public:
+  public:
     // The list, created on first use.
     static CameraList* GetInstance();
     // Deletes the list and every camera in it; the next GetInstance starts afresh.
@@ -38,7 +38,7 @@ public:
 
     int32_t GetDiscoveryState() const { return discoveryState_; }
 
-private:
+  private:
     CameraList();
     void AddCamera(std::unique_ptr<Camera> camera);
 

@@ -7,7 +7,7 @@
 
 // Routes the camera API's own messages into the driver log.
 class ApiErrorHandler : public icon::ErrorHandler {
-public:
+  public:
     void message(int32_t level, const std::string& text) override;
 };
 

@@ -11,7 +11,7 @@
 // The one process-wide state of the driver: what the host handed over, the
 // initialize count, and the log settings with the lock that serialises logging.
 class DriverContext {
-public:
+  public:
     static DriverContext* Instance();
 
     DriverContext(const DriverContext&) = delete;
@@ -46,7 +46,7 @@ public:
     std::string SettingsFilePath();
     std::string LogFilePath();
 
-private:
+  private:
     DriverContext() = default;
 
     std::string systemPath_;

@@ -20,7 +20,9 @@ namespace {
 constexpr const char* kVersionText = "1,0,0,7";
 
 // Host texts go into log lines as data; a null one is shown, not dereferenced.
-const char* Text(const char* text) { return text != nullptr ? text : "(null)"; }
+const char* Text(const char* text) {
+    return text != nullptr ? text : "(null)";
+}
 
 template <typename Result, typename Body, typename OnError, typename OnUnknown>
 Result Guarded(Result failure, Body body, OnError onError, OnUnknown onUnknown) {
@@ -148,11 +150,17 @@ int setSystemPath(const char* path) {
     return 1;
 }
 
-void setDebugMsgProc(DebugMsgProc proc) { DriverContext::Instance()->debugMsgProc = proc; }
+void setDebugMsgProc(DebugMsgProc proc) {
+    DriverContext::Instance()->debugMsgProc = proc;
+}
 
-int getCVLMaxNoOfGrabbers(void) { return 1; }
+int getCVLMaxNoOfGrabbers(void) {
+    return 1;
+}
 
-int getCVLMaxNoOfPorts(void) { return 20; }
+int getCVLMaxNoOfPorts(void) {
+    return 20;
+}
 
 int getCVLNoOfSupportedCameras(void) {
     try {
@@ -302,8 +310,7 @@ int setCompleteCallback(int grabberNo, int portNo, CompleteCallback callback) {
         [&] { WriteLog(context, 1, "setCompleteCallback: --EXCEPTION caught \n"); });
 }
 
-int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum,
-                     int* maximum) {
+int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum, int* maximum) {
     DriverContext* context = DriverContext::Instance();
     WriteLog(context, 2, "getPropertyRange: entering grabberNo=%d   portNo=%d\n", grabberNo,
              portNo);

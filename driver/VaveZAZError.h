@@ -6,7 +6,7 @@
 
 // A failed camera API call: the step that failed and the API's result code.
 class VaveZAZError : public std::runtime_error {
-public:
+  public:
     VaveZAZError(const std::string& label, int32_t code);
 
     // The label, and for a non-zero code the code with its name.
@@ -17,7 +17,7 @@ public:
     // The API's name of a result code; empty for a code it does not define.
     static const char* CodeName(int32_t code);
 
-private:
+  private:
     int32_t code_;
     mutable std::string rendered_;
 };

@@ -7,14 +7,14 @@ namespace platform {
 
 // A 32-bit counter changed only by interlocked operations.
 class AtomicCounter {
-public:
+  public:
     int32_t Increment() { return value_.fetch_add(1) + 1; }
     int32_t Add(int32_t amount) { return value_.fetch_add(amount) + amount; }
     // Stores a new value and returns the old one.
     int32_t Exchange(int32_t value) { return value_.exchange(value); }
     int32_t Get() const { return value_.load(); }
 
-private:
+  private:
     std::atomic<int32_t> value_{0};
 };
 

@@ -9,13 +9,13 @@ namespace platform {
 // signal resets it. A Set with nobody waiting stays signalled until the next
 // Wait; two Sets without a Wait between them count as one.
 class AutoResetEvent {
-public:
+  public:
     void Set();
     void Wait();
     // Clears a signal nobody consumed.
     void Reset();
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable signal_;
     bool signalled_ = false;

@@ -8,11 +8,11 @@ namespace platform {
 // may take it again. The log relies on this when a host debug procedure calls
 // back into the driver from inside a log call.
 class CriticalSection {
-public:
+  public:
     void lock() { mutex_.lock(); }
     void unlock() { mutex_.unlock(); }
 
-private:
+  private:
     std::recursive_mutex mutex_;
 };
 

@@ -51,7 +51,9 @@ std::string Join(const std::vector<std::string>& segments, bool absolute) {
 
 }  // namespace
 
-bool PathIsRelative(const std::string& path) { return path.empty() || path[0] != '/'; }
+bool PathIsRelative(const std::string& path) {
+    return path.empty() || path[0] != '/';
+}
 
 bool PathAppend(std::string& base, const std::string& more) {
     const bool absolute = !PathIsRelative(base);

@@ -18,8 +18,7 @@ bool PathAppend(std::string& base, const std::string& more);
 // The relative path from directory `fromDir` to file `toFile`: "./name" for a
 // file inside the directory, "../" once for every level up otherwise. Fails
 // when either path is relative or the result would not fit kMaxPath.
-bool PathRelativePathTo(std::string& result, const std::string& fromDir,
-                        const std::string& toFile);
+bool PathRelativePathTo(std::string& result, const std::string& fromDir, const std::string& toFile);
 
 // `directory` + separator + `fileName`.
 std::string JoinFileName(const std::string& directory, const char* fileName);

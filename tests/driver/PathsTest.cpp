@@ -3,7 +3,7 @@
 #include "driver/DriverContext.h"
 
 class ContextPaths : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         saved_ = context_->GetSystemPath();
         context_->SetSystemPath("/host/system");

@@ -8,8 +8,7 @@ template <typename Function>
 void HostLibrary::Resolve(Function& function, const char* name) {
     void* symbol = ::dlsym(handle_, name);
     if (symbol == nullptr) {
-        throw std::runtime_error(std::string("the driver does not export the entry point ") +
-                                 name);
+        throw std::runtime_error(std::string("the driver does not export the entry point ") + name);
     }
     function = reinterpret_cast<Function>(symbol);
 }
@@ -44,4 +43,6 @@ HostLibrary::HostLibrary(const std::string& path) {
     }
 }
 
-HostLibrary::~HostLibrary() { ::dlclose(handle_); }
+HostLibrary::~HostLibrary() {
+    ::dlclose(handle_);
+}

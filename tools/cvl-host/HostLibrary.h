@@ -7,7 +7,7 @@
 // The driver as a host sees it: a library loaded at run time and its 18 entry
 // points resolved by name.
 class HostLibrary {
-public:
+  public:
     // Loads the library and resolves every entry point; throws
     // std::runtime_error naming what is missing.
     explicit HostLibrary(const std::string& path);
@@ -35,7 +35,7 @@ public:
     decltype(&::setProperty) setProperty = nullptr;
     decltype(&::configureCamera) configureCamera = nullptr;
 
-private:
+  private:
     template <typename Function>
     void Resolve(Function& function, const char* name);
 
