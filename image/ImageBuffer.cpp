@@ -1,0 +1,54 @@
+#include "image/ImageBuffer.h"
+
+#include <boost/format.hpp>
+#include <boost/numeric/conversion/cast.hpp>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "driver/DriverContext.h"
+#include "driver/Log.h"
+
+ImageBuffer::ImageBuffer(int32_t bitsPerPixel, int32_t width, uint32_t height)
+    : width_(width),
+      height_(height),
+      bitsPerPixel_(bitsPerPixel),
+      bytesPerPixel_(bitsPerPixel / 8) {
+    // Computed wide, so an image too large for the 32-bit size is refused
+    // rather than allocated short.
+    Allocate(static_cast<int64_t>(width) * bytesPerPixel_ * static_cast<int64_t>(height));
+}
+
+void ImageBuffer::Allocate(int64_t size) {
+    if (size <= 0 || size > std::numeric_limits<int32_t>::max()) {
+        throw std::runtime_error(
+            (boost::format("ImageBuffer::Allocate: Wrong ImageBuffer size: %d") % size).str());
+    }
+    if (size != byteSize_) {
+        data_.reset();
+        data_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+        byteSize_ = static_cast<int32_t>(size);
+    }
+    if (!data_) {
+        byteSize_ = 0;
+        throw std::runtime_error(
+            (boost::format("ImageBuffer::Allocate: could not allocate buffer of required size %d") %
+             size)
+                .str());
+    }
+}
+
+uint8_t* ImageBuffer::GetLine(int32_t line) {
+    if (line >= 0 && line < boost::numeric_cast<int32_t>(height_)) {
+        if (!data_) {
+            WriteLog(DriverContext::Instance(), 1,
+                     "ImageBuffer::GetLine: ERROR: cannot proceed since it finds unallocated "
+                     "buffer\n");
+            return nullptr;
+        }
+        return data_.get() + static_cast<size_t>(line) * GetRowBytes();
+    }
+    WriteLog(DriverContext::Instance(), 1,
+             "ImageBuffer::GetLine: ERROR: line index out of range: %d", line);
+    return nullptr;
+}
