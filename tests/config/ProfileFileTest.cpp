@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
+
+#include "platform/ProfileFile.h"
+#include "tests/config/TempDir.h"
+
+using platform::GetPrivateProfileString;
+using platform::WritePrivateProfileString;
+
+namespace {
+
+// The superuser ignores file permissions; tests of them act as an ordinary
+// user while this object lives.
+class OrdinaryUser {
+  public:
+    OrdinaryUser() : user_(::geteuid()) {
+        if (user_ == 0) {
+            EXPECT_EQ(0, ::seteuid(65534));
+        }
+    }
+    ~OrdinaryUser() { EXPECT_EQ(0, ::seteuid(user_)); }
+
+  private:
+    uid_t user_;
+};
+
+}  // namespace
+
+class ProfileFile : public TempDir {
+  protected:
+    std::string Get(const std::string& section, const std::string& key) const {
+        return GetPrivateProfileString(section, key, "<default>", Path());
+    }
+    bool Set(const std::string& section, const std::string& key, const std::string& value) {
+        return WritePrivateProfileString(section, key, value, Path());
+    }
+};
+
+TEST_F(ProfileFile, ReadsTrimmedValuesWithoutRegardToCase) {
+    Put("; comment=1\r\ntop=before any section\r\n  [ Camera.One ]  trailing\r\n"
+        "  Size =  20  \r\nsize=21\rQuoted=\"a b \"\nSingle='x'\r\nMixed=\"x'\r\nNoValue\r\n"
+        "Empty=\r\nEq=a=b\r\n[General]x]\r\nk=v\r\n[Broken\r\nlate=w\r\n[camera.one]\r\n"
+        "Extra=second section is never searched");
+    EXPECT_EQ("20", Get("camera.ONE", "SIZE"));
+    EXPECT_EQ("a b ", Get("Camera.One", "Quoted"));
+    EXPECT_EQ("x", Get("Camera.One", "Single"));
+    EXPECT_EQ("\"x'", Get("Camera.One", "Mixed"));
+    EXPECT_EQ("<default>", Get("Camera.One", "NoValue"));
+    EXPECT_EQ("", Get("Camera.One", "Empty"));
+    EXPECT_EQ("a=b", Get("Camera.One", "Eq"));
+    EXPECT_EQ("<default>", Get("Camera.One", "comment"));
+    EXPECT_EQ("<default>", Get("Camera.One", "top"));
+    EXPECT_EQ("v", Get("General]x", "k"));
+    EXPECT_EQ("w", Get("General]x", "late"));
+    EXPECT_EQ("<default>", Get("Camera.One", "Extra"));
+    EXPECT_EQ("<default>", Get("Missing", "Size"));
+}
+
+TEST_F(ProfileFile, CutsValuesTo255Characters) {
+    Put("[A]\nlong=" + std::string(300, 'v') + "\n");
+    EXPECT_EQ(std::string(255, 'v'), Get("A", "long"));
+}
+
+TEST_F(ProfileFile, MissingOrUnreadableFilesGiveTheDefault) {
+    EXPECT_EQ("<default>", Get("A", "a"));
+    std::filesystem::create_directory(Path());
+    EXPECT_EQ("<default>", Get("A", "a"));
+    EXPECT_FALSE(Set("A", "a", "1"));
+}
+
+TEST_F(ProfileFile, SurvivesBinaryAndHugeContent) {
+    std::string junk("[A]\n");
+    for (int i = 0; i < 4096; ++i) {
+        junk += static_cast<char>(i * 37 % 256);
+    }
+    junk += "\n" + std::string(1 << 20, 'x') + "\n[A]\n[B]\nkey=ok\n[B]\nkey=dup\n[C";
+    Put(junk);
+    EXPECT_EQ("ok", Get("B", "key"));
+    EXPECT_TRUE(Set("B", "key", "new"));
+    junk.replace(junk.find("key=ok"), 6, "key=new");
+    EXPECT_TRUE(junk == Content());
+}
+
+TEST_F(ProfileFile, WritingCreatesFileSectionsAndKeys) {
+    EXPECT_TRUE(Set("General", "LogLevel", "2"));
+    EXPECT_TRUE(Set("Cam", "BufferSize", "20"));
+    EXPECT_TRUE(Set("general", "DebugViewOutput", "0"));
+    EXPECT_EQ("[General]\nLogLevel=2\nDebugViewOutput=0\n[Cam]\nBufferSize=20\n", Content());
+}
+
+TEST_F(ProfileFile, WritingKeepsEverythingElseByteForByte) {
+    Put("; settings\r\n[General]\r\n  LOGLEVEL = 1 \r\nOther=x\r\n\r\n; next\r\n[Cam]\r\nA=1");
+    EXPECT_TRUE(Set("general", "loglevel", "3"));
+    EXPECT_TRUE(Set("General", "New", "n"));
+    EXPECT_TRUE(Set("Cam", "B", "2"));
+    EXPECT_EQ(
+        "; settings\r\n[General]\r\nLOGLEVEL=3\r\nOther=x\r\nNew=n\n\r\n; "
+        "next\r\n[Cam]\r\nA=1\nB=2\n",
+        Content());
+    EXPECT_FALSE(Set("Cam", "B", "2\n[X]\nc=3"));
+    EXPECT_FALSE(Set("Cam", "B\r", "2"));
+    EXPECT_EQ("2", Get("Cam", "B"));
+    EXPECT_EQ(1u, FilesInDir());
+}
+
+TEST_F(ProfileFile, AFailedWriteLeavesTheOldFile) {
+    Put("[A]\na=1\n");
+    rlimit saved;
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = Set("A", "a", std::string(200, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ("[A]\na=1\n", Content());
+    EXPECT_EQ(1u, FilesInDir());
+}
+
+TEST_F(ProfileFile, AReadOnlyDirectoryOrFileIsNotWritten) {
+    using std::filesystem::perms;
+    Put("[A]\na=1\n");
+    std::filesystem::permissions(Path(), perms::owner_read | perms::others_read);
+    std::filesystem::permissions(Dir(), perms::all);
+    std::optional<OrdinaryUser> user(std::in_place);
+    EXPECT_FALSE(Set("A", "a", "2"));
+    user.reset();
+    std::filesystem::permissions(Path(), perms::all);
+    std::filesystem::permissions(
+        Dir(), perms::owner_read | perms::owner_exec | perms::others_read | perms::others_exec);
+    user.emplace();
+    EXPECT_FALSE(Set("A", "a", "2"));
+    user.reset();
+    EXPECT_EQ("[A]\na=1\n", Content());
+}
+
+TEST_F(ProfileFile, ConcurrentWritesLoseNoKey) {
+    auto writer = [this](const std::string& key) {
+        for (int i = 0; i < 50; ++i) {
+            Set("S", key + std::to_string(i), "v");
+        }
+    };
+    std::thread first(writer, "a");
+    std::thread second(writer, "b");
+    first.join();
+    second.join();
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ("v", Get("S", "a" + std::to_string(i)));
+        EXPECT_EQ("v", Get("S", "b" + std::to_string(i)));
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+// A fresh directory per test holding the one settings file under test.
+class TempDir : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("vavezaz-ini-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
+        std::filesystem::remove_all(dir_);
+    }
+
+    const std::filesystem::path& Dir() const { return dir_; }
+    std::string Path() const { return (dir_ / "VaveZAZ.ini").string(); }
+    void Put(const std::string& text) const { std::ofstream(Path(), std::ios::binary) << text; }
+    std::string Content() const {
+        std::ifstream file(Path(), std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    size_t FilesInDir() const {
+        return std::distance(std::filesystem::directory_iterator(dir_),
+                             std::filesystem::directory_iterator());
+    }
+
+  private:
+    std::filesystem::path dir_;
+};
