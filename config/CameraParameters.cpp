@@ -1,0 +1,111 @@
+#include "config/CameraParameters.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <sstream>
+
+namespace {
+
+std::string RangeMessage(const Param_& param) {
+    std::ostringstream message;
+    message << param.category << ": " << param.name << ": out of range ";
+    param.WriteRange(message);
+    return message.str();
+}
+
+// The remainder is taken in 64 bits: value - min may not fit an int.
+bool IsOffStep(const Param<int>& param) {
+    return param.step != 0 && (static_cast<int64_t>(param.value) - param.min) % param.step != 0;
+}
+
+}  // namespace
+
+bool CameraParameters::NameLess::operator()(const std::string& a, const std::string& b) const {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const int difference = lower(a[i]) - lower(b[i]);
+        if (difference != 0) {
+            return difference < 0;
+        }
+    }
+    return a.size() < b.size();
+}
+
+CameraParameters::CameraParameters(const std::string& name) : name_(name) {}
+
+CameraParameters::CameraParameters(const CameraParameters& other)
+    : name_(other.name_), params_(other.params_), constraints_(other.constraints_) {
+    RebuildIndex();
+}
+
+CameraParameters& CameraParameters::operator=(const CameraParameters& other) {
+    CameraParameters copy(other);
+    Swap(copy);
+    return *this;
+}
+
+void CameraParameters::Swap(CameraParameters& other) noexcept {
+    name_.swap(other.name_);
+    params_.swap(other.params_);
+    index_.swap(other.index_);
+    constraints_.swap(other.constraints_);
+}
+
+void CameraParameters::RebuildIndex() {
+    index_.clear();
+    for (Param_& param : params_) {
+        index_[param.name] = &param;
+    }
+}
+
+void CameraParameters::AddParam(std::unique_ptr<Param_> param) {
+    Param_& added = *param;
+    params_.push_back(param.release());
+    index_[added.name] = &added;
+}
+
+Param_& CameraParameters::GetParam(const std::string& name) {
+    const auto found = index_.find(name);
+    if (found == index_.end()) {
+        throw std::runtime_error("CameraParameters::GetParam: Parameter '" + name +
+                                 "' does not exist");
+    }
+    return *found->second;
+}
+
+const Param_& CameraParameters::GetParam(const std::string& name) const {
+    return const_cast<CameraParameters*>(this)->GetParam(name);
+}
+
+bool CameraParameters::HasParam(const std::string& name) const {
+    return index_.count(name) != 0;
+}
+
+void CameraParameters::AddConstraint(std::unique_ptr<Constraint> constraint) {
+    Constraint& added = *constraint;
+    constraints_.push_back(constraint.release());
+    added.Attach(*this);
+}
+
+bool CameraParameters::Validate(std::string& message) {
+    for (Constraint& constraint : constraints_) {
+        constraint.Apply(*this);
+    }
+    for (const Param_& param : params_) {
+        if (!param.enabled || dynamic_cast<const Param<bool>*>(&param) != nullptr) {
+            continue;
+        }
+        if (!param.IsValid()) {
+            message = RangeMessage(param);
+            return false;
+        }
+        const auto* integer = dynamic_cast<const Param<int>*>(&param);
+        if (integer != nullptr && IsOffStep(*integer)) {
+            message = param.category + ": " + param.name + ": must be multiple of " +
+                      std::to_string(integer->step);
+            return false;
+        }
+    }
+    return true;
+}
