@@ -4,7 +4,22 @@
 #include <cstdint>
 #include <sstream>
 
+#include "config/SettingsFile.h"
+#include "driver/DriverContext.h"
+
 namespace {
+
+const char* const kGeneralSection = "General";
+
+// Until the host names its system directory there is no settings file: the
+// bare file name would put it in the root or the working directory.
+bool HasSystemDirectory() {
+    return !DriverContext::Instance()->GetSystemPath().empty();
+}
+
+bool IsStored(const Param_& param) {
+    return param.persistent && param.enabled;
+}
 
 std::string RangeMessage(const Param_& param) {
     std::ostringstream message;
@@ -105,6 +120,43 @@ bool CameraParameters::Validate(std::string& message) {
             message = param.category + ": " + param.name + ": must be multiple of " +
                       std::to_string(integer->step);
             return false;
+        }
+    }
+    return true;
+}
+
+bool CameraParameters::Load() {
+    if (!HasSystemDirectory()) {
+        return true;
+    }
+    const std::string path = DriverContext::Instance()->SettingsFilePath();
+    const SettingsFile own(path, name_);
+    const SettingsFile general(path, kGeneralSection);
+    for (Param_& param : params_) {
+        if (!IsStored(param)) {
+            continue;
+        }
+        // The current value is the default, so a missing key keeps it.
+        const std::string current = param.ToString();
+        if (param.general) {
+            param.FromString(general.Read(param.name, current), true);
+        } else {
+            param.FromString(own.Read(param.name, current), false);
+        }
+    }
+    return true;
+}
+
+bool CameraParameters::Save() {
+    if (!HasSystemDirectory()) {
+        return true;
+    }
+    const std::string path = DriverContext::Instance()->SettingsFilePath();
+    const SettingsFile own(path, name_);
+    const SettingsFile general(path, kGeneralSection);
+    for (Param_& param : params_) {
+        if (IsStored(param)) {
+            (param.general ? general : own).Write(param.name, param.ToString());
         }
     }
     return true;

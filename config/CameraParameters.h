@@ -46,6 +46,13 @@ class CameraParameters {
     // bad value.
     bool Validate(std::string& message);
 
+    // Read and write the persistent, enabled parameters in the settings file
+    // of the system directory; without a system directory they do nothing.
+    // Always return true: a missing file keeps the current values, and
+    // Validate reports what is wrong after a load.
+    bool Load();
+    bool Save();
+
     // Display order. Reordering is allowed; adding and removing go through
     // AddParam, which keeps the name lookup in step.
     ParamList& Params() { return params_; }
