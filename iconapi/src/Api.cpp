@@ -1,38 +1,67 @@
 #include "icon/Api.h"
 
+#include <condition_variable>
 #include <mutex>
+
+#include "Simulator.h"
 
 namespace icon {
 namespace {
 
-// Delivery holds the lock, so removeErrorHandler cannot return while a message
-// is still inside the handler on another thread.
-std::recursive_mutex& handlerMutex() {
-    static std::recursive_mutex m;
-    return m;
+// The handler is called without the lock held, so a handler that takes locks
+// of its own cannot deadlock against a thread that installs or removes it.
+// Removal waits until the deliveries of other threads have left the handler.
+struct HandlerSlot {
+    std::mutex mutex;
+    std::condition_variable idle;
+    ErrorHandler* handler = nullptr;
+    int deliveries = 0;
+};
+
+HandlerSlot& slot() {
+    static HandlerSlot s;
+    return s;
 }
 
-ErrorHandler*& installedHandler() {
-    static ErrorHandler* handler = nullptr;
-    return handler;
-}
+thread_local int deliveriesOnThisThread = 0;
 
 }  // namespace
 
 void setErrorHandler(ErrorHandler* handler) {
-    std::lock_guard<std::recursive_mutex> lock(handlerMutex());
-    installedHandler() = handler;
+    HandlerSlot& s = slot();
+    std::unique_lock<std::mutex> lock(s.mutex);
+    s.handler = handler;
+    if (handler == nullptr) {
+        s.idle.wait(lock, [&s] { return s.deliveries == deliveriesOnThisThread; });
+    }
 }
 
-void removeErrorHandler() { setErrorHandler(nullptr); }
+void removeErrorHandler() {
+    setErrorHandler(nullptr);
+}
 
-void closeApi() { removeErrorHandler(); }
+void closeApi() {
+    detail::Simulator::instance().shutdown();
+    removeErrorHandler();
+}
 
 void reportMessage(int32_t level, const std::string& text) {
-    std::lock_guard<std::recursive_mutex> lock(handlerMutex());
-    if (ErrorHandler* handler = installedHandler()) {
-        handler->message(level, text);
+    HandlerSlot& s = slot();
+    ErrorHandler* handler = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        handler = s.handler;
+        if (handler == nullptr) {
+            return;
+        }
+        ++s.deliveries;
     }
+    ++deliveriesOnThisThread;
+    handler->message(level, text);
+    --deliveriesOnThisThread;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    --s.deliveries;
+    s.idle.notify_all();
 }
 
 }  // namespace icon

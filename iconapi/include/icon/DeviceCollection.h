@@ -8,7 +8,7 @@ namespace icon {
 
 // What one device told discovery about itself.
 class DeviceDescription {
-public:
+  public:
     DeviceDescription(std::string modelName, std::string currentIp, const unsigned char mac[6]);
 
     const std::string& getModelName() const { return modelName_; }
@@ -16,7 +16,7 @@ public:
     // Six bytes, in the order the device sends them.
     const unsigned char* getMacAddress() const { return mac_; }
 
-private:
+  private:
     std::string modelName_;
     std::string currentIp_;
     unsigned char mac_[6];
@@ -25,7 +25,7 @@ private:
 // The devices one discovery found. Descriptions stay valid while the
 // collection lives.
 class DeviceCollection {
-public:
+  public:
     int deviceCount() const { return static_cast<int>(devices_.size()); }
     // Null for an index outside 0 .. deviceCount() - 1.
     const DeviceDescription* getDeviceDescription(int index) const;
@@ -33,7 +33,7 @@ public:
     void addDevice(const DeviceDescription& description);
     void clear() { devices_.clear(); }
 
-private:
+  private:
     std::vector<std::unique_ptr<DeviceDescription>> devices_;
 };
 

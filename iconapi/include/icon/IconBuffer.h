@@ -66,6 +66,12 @@ class IconBuffer {
     int getWritePointer(const std::string& component, const std::string& subComponent,
                         float*& data);
 
+    // The bytes of a subcomponent's plane, whatever its value type.
+    int getRawReadPointer(const std::string& component, const std::string& subComponent,
+                          const void*& data) const;
+    int getRawWritePointer(const std::string& component, const std::string& subComponent,
+                           void*& data);
+
   private:
     struct Plane {
         std::string component;

@@ -27,8 +27,7 @@ class RectificationFilter : public Filter {
     int apply(const IconBuffer& input, IconBuffer& output) override;
 
   private:
-    int fillScan(const float* xs, const float* zs, double xMin, double xMax, float* outX,
-                 float* outZ) const;
+    void fillScan(const float* xs, const float* zs, float* outX, float* outZ) const;
 
     unsigned width_;
     int method_;

@@ -1,0 +1,116 @@
+#include <pugixml.hpp>
+#include <set>
+
+#include "Simulator.h"
+#include "icon/Camera.h"
+
+namespace icon::detail {
+namespace {
+
+// Words of a mark record: the encoder count, then the scan counter (bits 0 to
+// 15) and the overtrigger count (bits 16 to 23).
+constexpr int kMarkWords = 2;
+
+struct ComponentSpec {
+    std::string name;
+    std::string type;
+    bool mark = true;
+    bool intensity = true;
+};
+
+Component buildComponent(const ComponentSpec& spec, int columns) {
+    Component component(spec.name, spec.type);
+    if (spec.mark) {
+        component.addSubComponent(SubComponent("Mark", "MARK", kMarkWords));
+    }
+    if (spec.type == "COG") {
+        component.addSubComponent(SubComponent("Sum", "WORD", columns));
+        component.addSubComponent(SubComponent("XSum", "WORD", columns));
+    } else if (spec.type == "RANGE") {
+        component.addSubComponent(SubComponent("Range", "WORD", columns));
+        if (spec.intensity) {
+            component.addSubComponent(SubComponent("Intensity", "BYTE", columns));
+        }
+    } else {
+        component.addSubComponent(SubComponent("Image", "BYTE", columns));
+    }
+    return component;
+}
+
+std::string buildFormat(const std::vector<ComponentSpec>& specs, int columns) {
+    DataFormat format;
+    for (const ComponentSpec& spec : specs) {
+        format.addComponent(buildComponent(spec, columns));
+    }
+    return format.toString();
+}
+
+bool typeFits(const std::string& configuration, const std::string& type) {
+    if (configuration == "Measurement") {
+        return type == "COG" || type == "RANGE";
+    }
+    return type == "IMAGE";
+}
+
+bool parseConfiguration(const pugi::xml_node& node, std::vector<ComponentSpec>& specs) {
+    const std::string configuration = node.attribute("name").as_string();
+    std::set<std::string> names;
+    for (const pugi::xml_node& child : node.children()) {
+        ComponentSpec spec;
+        spec.name = child.attribute("name").as_string();
+        spec.type = child.attribute("type").as_string();
+        spec.mark = child.attribute("mark").as_bool(true);
+        spec.intensity = child.attribute("intensity").as_bool(true);
+        if (std::string(child.name()) != "component" || spec.name.empty() ||
+            !typeFits(configuration, spec.type) || !names.insert(spec.name).second) {
+            return false;
+        }
+        specs.push_back(spec);
+    }
+    return !specs.empty();
+}
+
+}  // namespace
+
+std::map<std::string, std::string> defaultConfigurations(const sim::DeviceConfig& device) {
+    const int columns = device.sensor.columns;
+    return {{"Measurement", buildFormat({{"Hi3D 1", "COG", true, true}}, columns)},
+            {"Image", buildFormat({{"Image 1", "IMAGE", true, true}}, columns)}};
+}
+
+int loadParameterFile(const std::string& path, const sim::DeviceConfig& device,
+                      std::map<std::string, std::string>& formats) {
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load_file(path.c_str());
+    if (parsed.status == pugi::status_file_not_found || parsed.status == pugi::status_io_error) {
+        return Camera::E_INVALID_PRM_PATH;
+    }
+    const pugi::xml_node root = doc.child("parameters");
+    if (!parsed || !root) {
+        return Camera::E_INVALID_PRM_FILE;
+    }
+    std::map<std::string, std::string> result = defaultConfigurations(device);
+    for (const pugi::xml_node& node : root.children()) {
+        const std::string name = node.attribute("name").as_string();
+        std::vector<ComponentSpec> specs;
+        if (std::string(node.name()) != "configuration" ||
+            (name != "Measurement" && name != "Image") || !parseConfiguration(node, specs)) {
+            return Camera::E_INVALID_PRM_FILE;
+        }
+        result[name] = buildFormat(specs, device.sensor.columns);
+    }
+    formats = std::move(result);
+    return Camera::E_ALL_OK;
+}
+
+}  // namespace icon::detail
+
+namespace icon::sim {
+
+std::string defaultDataFormat(const DeviceConfig& device, const std::string& configuration) {
+    const auto formats = detail::defaultConfigurations(device);
+    auto it = formats.find(configuration);
+    return it == formats.end() ? std::string() : it->second;
+}
+
+}  // namespace icon::sim
