@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 namespace platform {
 namespace {
@@ -85,49 +84,49 @@ size_t NextLineStart(const std::string& text, size_t contentEnd) {
     return contentEnd + (crlf ? 2 : 1);
 }
 
-std::vector<ProfileLine> ParseLines(const std::string& text) {
-    std::vector<ProfileLine> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        ProfileLine line;
-        line.begin = pos;
-        line.contentEnd = std::min(text.find_first_of("\r\n", pos), text.size());
-        line.end = NextLineStart(text, line.contentEnd);
-        Classify(std::string_view(text).substr(pos, line.contentEnd - pos), line);
+ProfileLine ParseLine(const std::string& text, size_t begin) {
+    ProfileLine line;
+    line.begin = begin;
+    line.contentEnd = std::min(text.find_first_of("\r\n", begin), text.size());
+    line.end = NextLineStart(text, line.contentEnd);
+    Classify(std::string_view(text).substr(begin, line.contentEnd - begin), line);
+    return line;
+}
+
+// Where a key stands in the file. Only the first section of the name is
+// searched, and in it the first entry of the key.
+struct Location {
+    bool sectionFound = false;
+    bool keyFound = false;
+    ProfileLine keyLine;
+    // The section header or its last entry: new keys go after it, so that
+    // comments and blank lines ahead of the next section stay with that one.
+    ProfileLine lastEntry;
+};
+
+// Walks the file one line at a time: memory does not grow with the number
+// of lines, however many a damaged file has.
+Location Locate(const std::string& text, const std::string& section, const std::string& key) {
+    Location found;
+    for (size_t pos = 0; pos < text.size();) {
+        ProfileLine line = ParseLine(text, pos);
         pos = line.end;
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
-
-// Index of the first header of `section`, or lines.size().
-size_t FindSection(const std::vector<ProfileLine>& lines, const std::string& section) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind == LineKind::Section && EqualsNoCase(lines[i].name, section)) {
-            return i;
+        if (line.kind == LineKind::Section) {
+            if (found.sectionFound) {
+                break;
+            }
+            found.sectionFound = EqualsNoCase(line.name, section);
+            found.lastEntry = std::move(line);
+        } else if (line.kind == LineKind::Entry && found.sectionFound) {
+            if (EqualsNoCase(line.name, key)) {
+                found.keyFound = true;
+                found.keyLine = std::move(line);
+                break;
+            }
+            found.lastEntry = std::move(line);
         }
     }
-    return lines.size();
-}
-
-// Index of the next header after `header`, or lines.size().
-size_t SectionEnd(const std::vector<ProfileLine>& lines, size_t header) {
-    size_t i = header + 1;
-    while (i < lines.size() && lines[i].kind != LineKind::Section) {
-        ++i;
-    }
-    return i;
-}
-
-// Index of the first entry of `key` in [first, last), or `last`.
-size_t FindKey(const std::vector<ProfileLine>& lines, size_t first, size_t last,
-               const std::string& key) {
-    for (size_t i = first; i < last; ++i) {
-        if (lines[i].kind == LineKind::Entry && EqualsNoCase(lines[i].name, key)) {
-            return i;
-        }
-    }
-    return last;
+    return found;
 }
 
 std::string Unquote(const std::string& value) {
@@ -161,41 +160,22 @@ bool EndsWithLineBreak(const std::string& text) {
     return text.back() == '\n' || text.back() == '\r';
 }
 
-void InsertEntry(std::string& text, const std::vector<ProfileLine>& lines, size_t header,
-                 const std::string& entry) {
-    size_t last = header;
-    for (size_t i = header + 1; i < SectionEnd(lines, header); ++i) {
-        if (lines[i].kind == LineKind::Entry) {
-            last = i;
-        }
-    }
-    const ProfileLine& after = lines[last];
-    if (after.end == after.contentEnd) {
-        text.insert(after.end, "\n" + entry + "\n");
-    } else {
-        text.insert(after.end, entry + "\n");
-    }
-}
-
 void SetValue(std::string& text, const std::string& section, const std::string& key,
               const std::string& value) {
-    const std::vector<ProfileLine> lines = ParseLines(text);
-    const size_t header = FindSection(lines, section);
-    if (header == lines.size()) {
+    const Location found = Locate(text, section, key);
+    if (found.keyFound) {
+        const ProfileLine& line = found.keyLine;
+        text.replace(line.begin, line.contentEnd - line.begin, line.name + "=" + value);
+    } else if (found.sectionFound) {
+        const ProfileLine& after = found.lastEntry;
+        const bool lastLineOfFile = after.end == after.contentEnd;
+        text.insert(after.end, (lastLineOfFile ? "\n" : "") + key + "=" + value + "\n");
+    } else {
         if (!text.empty() && !EndsWithLineBreak(text)) {
             text += '\n';
         }
         text += "[" + section + "]\n" + key + "=" + value + "\n";
-        return;
     }
-    const size_t end = SectionEnd(lines, header);
-    const size_t found = FindKey(lines, header + 1, end, key);
-    if (found == end) {
-        InsertEntry(text, lines, header, key + "=" + value);
-        return;
-    }
-    const ProfileLine& line = lines[found];
-    text.replace(line.begin, line.contentEnd - line.begin, line.name + "=" + value);
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -244,14 +224,9 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     std::string text;
     mode_t mode = 0;
     if (ReadFile(path, text, mode) == FileState::Read) {
-        const std::vector<ProfileLine> lines = ParseLines(text);
-        const size_t header = FindSection(lines, section);
-        if (header < lines.size()) {
-            const size_t end = SectionEnd(lines, header);
-            const size_t found = FindKey(lines, header + 1, end, key);
-            if (found < end && lines[found].hasValue) {
-                value = Unquote(lines[found].value);
-            }
+        const Location found = Locate(text, section, key);
+        if (found.keyFound && found.keyLine.hasValue) {
+            value = Unquote(found.keyLine.value);
         }
     }
     return value.substr(0, kProfileValueSize - 1);
