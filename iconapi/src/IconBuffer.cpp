@@ -99,11 +99,13 @@ int pointerAt(const std::vector<uint32_t>& storage, int result, size_t offset, T
     int IconBuffer::READ(const std::string& component, const std::string& sub, const TYPE*& data) \
         const {                                                                                   \
         size_t offset = 0;                                                                        \
-        return pointerAt(storage_, findPlane(component, sub, VALUE_TYPE, offset), offset, data);  \
+        const int result = findPlane(component, sub, VALUE_TYPE, offset);                         \
+        return pointerAt(storage_, result, offset, data);                                         \
     }                                                                                             \
     int IconBuffer::WRITE(const std::string& component, const std::string& sub, TYPE*& data) {    \
         size_t offset = 0;                                                                        \
-        return pointerAt(storage_, findPlane(component, sub, VALUE_TYPE, offset), offset, data);  \
+        const int result = findPlane(component, sub, VALUE_TYPE, offset);                         \
+        return pointerAt(storage_, result, offset, data);                                         \
     }
 
 ICON_BUFFER_POINTERS(getReadPointer, getWritePointer, uint8_t, "BYTE")

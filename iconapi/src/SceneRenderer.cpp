@@ -81,6 +81,18 @@ Hit intersect(const Section& s, double a, double b) {
     return hit;
 }
 
+// The height of the section's top surface at x; -1 outside it.
+double topAt(const Section& s, double x) {
+    if (s.shape == Section::CIRCLE) {
+        const double d = x - s.cx;
+        return std::abs(d) <= s.r ? s.r + std::sqrt(s.r * s.r - d * d) : -1.0;
+    }
+    if (x < s.x1 || x > s.x2) {
+        return -1.0;
+    }
+    return s.shape == Section::RECT ? s.h : s.h * (x - s.x1) / (s.x2 - s.x1);
+}
+
 bool sectionAt(const SceneObject& o, double y, Section& s) {
     const double u = y - o.y;
     if (u < 0.0 || u >= o.length || o.height <= 0.0) {
@@ -135,10 +147,15 @@ struct SceneRenderer::Impl {
     std::vector<double> z;
     std::vector<float> reflectance;
     int64_t profileScan = -1;
+    // Per scan: the objects under the laser and their column spans.
+    std::vector<Section> active;
+    std::vector<std::pair<int, int>> spans;
 
     void setupColumns();
     void profile(int64_t scan);
-    void addObject(const Section& s);
+    std::pair<int, int> columnSpan(const Section& s) const;
+    void addObject(const Section& s, std::pair<int, int> span);
+    void shadow(std::pair<int, int> span);
     double beltPosition(int64_t scan) const;
     float rowAt(int c, double height) const;
     void noise(int64_t scan);
@@ -177,7 +194,7 @@ double SceneRenderer::Impl::beltPosition(int64_t scan) const {
     return device.scene.length > 0.0 ? std::fmod(y, device.scene.length) : y;
 }
 
-void SceneRenderer::Impl::addObject(const Section& s) {
+std::pair<int, int> SceneRenderer::Impl::columnSpan(const Section& s) const {
     const auto& h = device.sensor.homography;
     double lo = columns;
     double hi = -1.0;
@@ -192,14 +209,31 @@ void SceneRenderer::Impl::addObject(const Section& s) {
             hi = std::max(hi, col);
         }
     }
-    const int first = std::max(0, static_cast<int>(std::floor(lo)));
-    const int last = std::min(columns - 1, static_cast<int>(std::ceil(hi)));
-    for (int c = first; c <= last; ++c) {
+    return {std::max(0, static_cast<int>(std::floor(lo))),
+            std::min(columns - 1, static_cast<int>(std::ceil(hi)))};
+}
+
+void SceneRenderer::Impl::addObject(const Section& s, std::pair<int, int> span) {
+    for (int c = span.first; c <= span.second; ++c) {
         const Hit hit = intersect(s, a[c], b[c]);
         if (hit.z > z[c]) {
             z[c] = hit.z;
             row[c] = hit.lit && s.reflectance > 0.0f ? rowAt(c, hit.z) : kNotSeen;
             reflectance[c] = s.reflectance;
+        }
+    }
+}
+
+// The laser shines straight down the laser plane: a point that has an object
+// surface above it lies in the laser's shadow, though the camera sees it.
+void SceneRenderer::Impl::shadow(std::pair<int, int> span) {
+    for (int c = span.first; c <= span.second; ++c) {
+        const double x = a[c] + b[c] * z[c];
+        for (const Section& s : active) {
+            if (topAt(s, x) > z[c] + 1e-6) {
+                row[c] = kNotSeen;
+                break;
+            }
         }
     }
 }
@@ -216,11 +250,18 @@ void SceneRenderer::Impl::profile(int64_t scan) {
         z[c] = beltRow[c] == kNotSeen ? -std::numeric_limits<double>::infinity() : 0.0;
         reflectance[c] = belt;
     }
+    active.clear();
+    spans.clear();
     Section s;
     for (const SceneObject& o : device.scene.objects) {
         if (sectionAt(o, y, s)) {
-            addObject(s);
+            active.push_back(s);
+            spans.push_back(columnSpan(s));
+            addObject(s, spans.back());
         }
+    }
+    for (const auto& span : spans) {
+        shadow(span);
     }
     noise(scan);
 }
@@ -338,6 +379,8 @@ SceneRenderer::SceneRenderer(const DeviceConfig& device, const DataFormat& forma
     m.row.resize(static_cast<size_t>(m.columns));
     m.z.resize(static_cast<size_t>(m.columns));
     m.reflectance.resize(static_cast<size_t>(m.columns));
+    m.active.reserve(device.scene.objects.size());
+    m.spans.reserve(device.scene.objects.size());
     m.setupColumns();
 }
 

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "SimTestSupport.h"
+#include "icon/CalibrationFilter.h"
+#include "icon/ExtractionFilter.h"
+#include "icon/RectificationFilter.h"
+
+namespace {
+
+using icon::IconBuffer;
+
+icon::DataFormat cogFormat(int columns) {
+    icon::Component cog("Hi3D 1", "COG");
+    cog.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
+    cog.addSubComponent(icon::SubComponent("Sum", "WORD", columns));
+    cog.addSubComponent(icon::SubComponent("XSum", "WORD", columns));
+    icon::Component range("Hor 1", "RANGE");
+    range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
+    icon::DataFormat format;
+    format.addComponent(cog);
+    format.addComponent(range);
+    return format;
+}
+
+// Encodes a row position the way the camera does.
+void putCog(IconBuffer& buffer, int index, double row, uint32_t weight) {
+    uint16_t* sum = nullptr;
+    uint16_t* xsum = nullptr;
+    buffer.getWritePointer("Hi3D 1", "Sum", sum);
+    buffer.getWritePointer("Hi3D 1", "XSum", xsum);
+    const uint32_t numerator = static_cast<uint32_t>(std::lround(row * weight));
+    sum[index] = static_cast<uint16_t>(((numerator >> 16) << 13) | weight);
+    xsum[index] = static_cast<uint16_t>(numerator & 0xFFFF);
+}
+
+void toSensor(const icon::sim::SensorGeometry& g, double x, double z, double& col, double& row) {
+    const auto& h = g.homography;
+    const double w = h[6] * x + h[7] * z + h[8];
+    col = (h[0] * x + h[1] * z + h[2]) / w;
+    row = (h[3] * x + h[4] * z + h[5]) / w;
+}
+
+class FilterTest : public ::testing::Test {
+  protected:
+    void TearDown() override { icon::sim::resetConfiguration(); }
+};
+
+TEST_F(FilterTest, ExtractionCopiesOneSubcomponent) {
+    IconBuffer input;
+    ASSERT_EQ(input.init(cogFormat(4), 3), 0);
+    putCog(input, 5, 10.5, 100);
+    icon::ExtractionFilter filter("Hi3D 1", "XSum");
+    ASSERT_EQ(filter.setInput(cogFormat(4), 3), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    const icon::Component* c = output.getDataFormat()->getComponent(0);
+    EXPECT_EQ(c->getName(), "Hi3D 1");
+    EXPECT_EQ(c->getValueType(), "COG");
+    ASSERT_EQ(c->numSubComponents(), 1);
+    EXPECT_EQ(c->getSubComponent(0)->getValueType(), "WORD");
+    ASSERT_EQ(filter.apply(input, output), 0);
+    const uint16_t* xsum = nullptr;
+    ASSERT_EQ(output.getReadPointer("Hi3D 1", "XSum", xsum), 0);
+    EXPECT_EQ(xsum[5], 1050);
+    EXPECT_EQ(xsum[4], 0);
+}
+
+TEST_F(FilterTest, ExtractionErrors) {
+    icon::ExtractionFilter noComponent("Hi3D 9", "Sum");
+    EXPECT_EQ(noComponent.setInput(cogFormat(4), 3), IconBuffer::E_COMPONENT_NOT_FOUND);
+    icon::ExtractionFilter noSub("Hi3D 1", "Range");
+    EXPECT_EQ(noSub.setInput(cogFormat(4), 3), IconBuffer::E_SUBCOMPONENT_NOT_FOUND);
+    icon::ExtractionFilter filter("Hi3D 1", "Sum");
+    ASSERT_EQ(filter.setInput(cogFormat(4), 3), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    IconBuffer shorter;
+    ASSERT_EQ(shorter.init(cogFormat(4), 2), 0);
+    EXPECT_EQ(filter.apply(shorter, output), IconBuffer::E_UNSUPPORTED_LAYOUT);
+    IconBuffer wider;
+    ASSERT_EQ(wider.init(cogFormat(8), 3), 0);
+    EXPECT_EQ(filter.apply(wider, output), IconBuffer::E_UNSUPPORTED_LAYOUT);
+}
+
+TEST_F(FilterTest, InjectedFilterFaultFailsOnce) {
+    auto config = icontest::quickConfig({});
+    config.faults = {{"ExtractionFilter::apply", 5004, icon::sim::Fault::ONCE, 1}};
+    icon::sim::configure(config);
+    icon::ExtractionFilter filter("Hi3D 1", "Sum");
+    ASSERT_EQ(filter.setInput(cogFormat(4), 1), 0);
+    IconBuffer input;
+    IconBuffer output;
+    ASSERT_EQ(input.init(cogFormat(4), 1), 0);
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    EXPECT_EQ(filter.apply(input, output), 5004);
+    EXPECT_EQ(filter.apply(input, output), 0);
+}
+
+class CalibrationTest : public FilterTest {
+  protected:
+    icon::sim::SensorGeometry sensor =
+        icon::sim::SensorGeometry::standard(64, 128, 200.0, 100.0, 0.001);
+};
+
+TEST_F(CalibrationTest, RejectsMissingCorruptAndForeignCalibrations) {
+    const icon::DataFormat format = cogFormat(64);
+    icon::CalibrationFilter filter("");
+    EXPECT_EQ(filter.initFromData("", format, 4), icon::Camera::E_CAMERA_USER_DATA_ERROR);
+    std::string corrupt = icon::sim::calibrationText(sensor);
+    corrupt[corrupt.find("homography") + 12] ^= 1;
+    EXPECT_EQ(filter.initFromData(corrupt, format, 4), icon::Camera::E_CAMERA_USER_DATA_ERROR);
+    const auto narrow = icon::sim::SensorGeometry::standard(32, 128, 200.0, 100.0, 0.001);
+    EXPECT_EQ(filter.initFromData(icon::sim::calibrationText(narrow), format, 4),
+              icon::Camera::E_CAMERA_USER_DATA_ERROR);
+    IconBuffer output;
+    EXPECT_NE(filter.prepareResult(output), 0);
+}
+
+TEST_F(CalibrationTest, TurnsSensorPositionsIntoMillimetres) {
+    const icon::DataFormat format = cogFormat(64);
+    icon::CalibrationFilter filter("");
+    ASSERT_EQ(filter.initFromData(icon::sim::calibrationText(sensor), format, 2), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    const icon::Component* c = output.getDataFormat()->getNamedComponent("Hi3D 1");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->getNamedSubComponent("Range X")->getValueType(), "FLOAT");
+    EXPECT_EQ(c->getNamedSubComponent("Range R")->getWidth(), 64);
+    ASSERT_TRUE(c->hasXRange());
+    EXPECT_NEAR(c->getXMin(), -100.0, 0.01 * 200.0);
+    EXPECT_LT(c->getXMax(), 100.0);
+
+    IconBuffer input;
+    ASSERT_EQ(input.init(format, 2), 0);
+    putCog(input, 64 + 10, 100.25, 1000);  // numerator above 16 bits
+    uint16_t* range = nullptr;
+    ASSERT_EQ(input.getWritePointer("Hor 1", "Range", range), 0);
+    range[20] = static_cast<uint16_t>(std::lround(40.5 * 16));
+    ASSERT_EQ(filter.apply(input, output), 0);
+
+    const float* xs = nullptr;
+    const float* zs = nullptr;
+    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range X", xs), 0);
+    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range R", zs), 0);
+    double col = 0.0;
+    double row = 0.0;
+    toSensor(sensor, xs[64 + 10], zs[64 + 10], col, row);
+    EXPECT_NEAR(col, 10.0, 1e-3);
+    EXPECT_NEAR(row, 100.25, 1e-3);
+    EXPECT_TRUE(std::isnan(zs[0]));
+    EXPECT_TRUE(std::isnan(xs[64 + 11]));
+    ASSERT_EQ(output.getReadPointer("Hor 1", "Range R", zs), 0);
+    ASSERT_EQ(output.getReadPointer("Hor 1", "Range X", xs), 0);
+    toSensor(sensor, xs[20], zs[20], col, row);
+    EXPECT_NEAR(col, 20.0, 1e-3);
+    EXPECT_NEAR(row, 40.5, 1e-3);
+}
+
+class RectificationTest : public FilterTest {
+  protected:
+    void SetUp() override {
+        icon::Component c("Hi3D 1", "FLOAT");
+        c.addSubComponent(icon::SubComponent("Range X", "FLOAT", 4));
+        c.addSubComponent(icon::SubComponent("Range R", "FLOAT", 4));
+        c.setXRange(0.0, 10.0);
+        format.addComponent(c);
+        ASSERT_EQ(input.init(format, 1), 0);
+        float* xs = nullptr;
+        float* zs = nullptr;
+        input.getWritePointer("Hi3D 1", "Range X", xs);
+        input.getWritePointer("Hi3D 1", "Range R", zs);
+        const float x[] = {1.0f, 1.5f, 9.9f, std::nanf("")};
+        const float z[] = {3.0f, 7.0f, 2.0f, std::nanf("")};
+        std::copy(x, x + 4, xs);
+        std::copy(z, z + 4, zs);
+    }
+
+    void run(icon::RectificationFilter& filter, std::vector<float>& x, std::vector<float>& z) {
+        ASSERT_EQ(filter.setInput(format, 1), 0);
+        IconBuffer output;
+        ASSERT_EQ(filter.prepareResult(output), 0);
+        ASSERT_EQ(filter.apply(input, output), 0);
+        const float* xs = nullptr;
+        const float* zs = nullptr;
+        ASSERT_EQ(output.getReadPointer("Hi3D 1", "X", xs), 0);
+        ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range", zs), 0);
+        x.assign(xs, xs + 5);
+        z.assign(zs, zs + 5);
+    }
+
+    icon::DataFormat format;
+    IconBuffer input;
+};
+
+TEST_F(RectificationTest, MethodZeroKeepsTheHighestPointAndEmptyCellsAreNaN) {
+    icon::RectificationFilter filter(5, 0, true, true);
+    std::vector<float> x;
+    std::vector<float> z;
+    run(filter, x, z);
+    EXPECT_EQ(x, (std::vector<float>{1.0f, 3.0f, 5.0f, 7.0f, 9.0f}));
+    EXPECT_EQ(z[0], 7.0f);
+    EXPECT_EQ(z[4], 2.0f);
+    for (int k : {1, 2, 3}) {
+        EXPECT_TRUE(std::isnan(z[k])) << k;
+    }
+}
+
+TEST_F(RectificationTest, RangeFromTheScanAndZeroForEmptyCells) {
+    icon::RectificationFilter filter(5, 0, false, false);
+    std::vector<float> x;
+    std::vector<float> z;
+    run(filter, x, z);
+    EXPECT_NEAR(x[0], 1.0 + 0.89, 1e-5);  // the scan spans 1.0 .. 9.9
+    EXPECT_EQ(z[0], 7.0f);
+    EXPECT_EQ(z[2], 0.0f);
+    EXPECT_EQ(z[4], 2.0f);
+}
+
+TEST_F(RectificationTest, RejectsUnknownMethodAndMissingInput) {
+    icon::RectificationFilter unknown(5, 1, true, true);
+    EXPECT_EQ(unknown.setInput(format, 1), IconBuffer::E_UNSUPPORTED_LAYOUT);
+    icon::RectificationFilter filter(5, 0, true, true);
+    EXPECT_EQ(filter.setInput(cogFormat(4), 1), IconBuffer::E_SUBCOMPONENT_NOT_FOUND);
+    EXPECT_EQ(filter.setInput(icon::DataFormat(), 1), IconBuffer::E_COMPONENT_NOT_FOUND);
+}
+
+}  // namespace
