@@ -76,8 +76,8 @@ TEST_F(SimulationConfigTest, RejectsBrokenFilesWithAReason) {
         "<simulation><device calibration=\"maybe\"/></simulation>",
         "<simulation><device><sensor columns=\"8\" homography=\"1 2 3\"/></device></simulation>",
         "<simulation><device><scene><pyramid/></scene></device></simulation>",
-        "<simulation><device><fault operation=\"Camera::init\" mode=\"sometimes\"/></device>"
-        "</simulation>",
+        ("<simulation><device><fault operation=\"Camera::init\" mode=\"sometimes\"/>"
+         "</device></simulation>"),
         "<simulation><device><lostPackets pattern=\"1 x\"/></device></simulation>",
     };
     for (const char* text : bad) {
