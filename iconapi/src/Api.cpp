@@ -45,6 +45,28 @@ void closeApi() {
     removeErrorHandler();
 }
 
+namespace {
+
+// Counts one delivery in progress for as long as it lives, also when the
+// handler throws.
+class Delivery {
+  public:
+    explicit Delivery(HandlerSlot& slot) : slot_(slot) { ++deliveriesOnThisThread; }
+    ~Delivery() {
+        --deliveriesOnThisThread;
+        std::lock_guard<std::mutex> lock(slot_.mutex);
+        --slot_.deliveries;
+        slot_.idle.notify_all();
+    }
+    Delivery(const Delivery&) = delete;
+    Delivery& operator=(const Delivery&) = delete;
+
+  private:
+    HandlerSlot& slot_;
+};
+
+}  // namespace
+
 void reportMessage(int32_t level, const std::string& text) {
     HandlerSlot& s = slot();
     ErrorHandler* handler = nullptr;
@@ -56,12 +78,8 @@ void reportMessage(int32_t level, const std::string& text) {
         }
         ++s.deliveries;
     }
-    ++deliveriesOnThisThread;
+    Delivery delivery(s);
     handler->message(level, text);
-    --deliveriesOnThisThread;
-    std::lock_guard<std::mutex> lock(s.mutex);
-    --s.deliveries;
-    s.idle.notify_all();
 }
 
 }  // namespace icon

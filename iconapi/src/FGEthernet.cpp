@@ -55,6 +55,7 @@ class GrabberStream : public detail::Stream, public std::enable_shared_from_this
     void deliver();
     IconBuffer* nextFull(std::unique_lock<std::mutex>& lock, size_t delivered);
     void sendMessages(size_t delivered) const;
+    void callBack(IconBuffer* buffer) const;
     void prerender();
 
     StreamSetup setup_;
@@ -267,6 +268,15 @@ void GrabberStream::sendMessages(size_t delivered) const {
     }
 }
 
+// An exception must not end the delivering thread: the stream goes on.
+void GrabberStream::callBack(IconBuffer* buffer) const {
+    try {
+        setup_.callback(buffer, setup_.owner, setup_.userData);
+    } catch (...) {
+        reportMessage(1, "FGEthernet: the callback threw an exception");
+    }
+}
+
 void GrabberStream::deliver() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (size_t delivered = 0;; ++delivered) {
@@ -276,7 +286,7 @@ void GrabberStream::deliver() {
         }
         lock.unlock();
         sendMessages(delivered);
-        setup_.callback(buffer, setup_.owner, setup_.userData);
+        callBack(buffer);
         lock.lock();
         if (replay_.empty()) {
             free_.push_back(buffer);

@@ -38,6 +38,12 @@ bool findPair(const Component& c, std::string& xName, std::string& rangeName, in
     return false;
 }
 
+int planeWidth(const IconBuffer& buffer, const std::string& component, const std::string& sub) {
+    const Component* c = buffer.getDataFormat()->getNamedComponent(component);
+    const SubComponent* s = c == nullptr ? nullptr : c->getNamedSubComponent(sub);
+    return s == nullptr ? -1 : s->getWidth();
+}
+
 void scanRange(const float* xs, int count, double& xMin, double& xMax) {
     xMin = std::numeric_limits<double>::infinity();
     xMax = -std::numeric_limits<double>::infinity();
@@ -130,7 +136,12 @@ int RectificationFilter::apply(const IconBuffer& input, IconBuffer& output) {
     const float* zs = nullptr;
     float* outX = nullptr;
     float* outZ = nullptr;
-    if (input.getHeight() != scans_ || output.getHeight() != scans_) {
+    const int width = static_cast<int>(width_);
+    if (input.getHeight() != scans_ || output.getHeight() != scans_ ||
+        planeWidth(input, component_, xName_) != inputWidth_ ||
+        planeWidth(input, component_, rangeName_) != inputWidth_ ||
+        planeWidth(output, component_, "X") != width ||
+        planeWidth(output, component_, "Range") != width) {
         return IconBuffer::E_UNSUPPORTED_LAYOUT;
     }
     for (int code : {input.getReadPointer(component_, xName_, xs),

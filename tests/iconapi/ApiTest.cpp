@@ -103,6 +103,16 @@ TEST_F(ApiTest, HandlerMayRemoveItselfDuringDelivery) {
     EXPECT_EQ(handler.calls, 1);
 }
 
+TEST_F(ApiTest, AThrowingHandlerDoesNotBlockRemoval) {
+    struct Throwing : icon::ErrorHandler {
+        void message(int32_t, const std::string&) override { throw std::runtime_error("no"); }
+    } handler;
+    icon::setErrorHandler(&handler);
+    EXPECT_THROW(icon::reportMessage(1, "x"), std::runtime_error);
+    auto removal = std::async(std::launch::async, [] { icon::removeErrorHandler(); });
+    EXPECT_EQ(removal.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+}
+
 TEST_F(ApiTest, CloseApiStopsStreamsAndStartsDevicesAfresh) {
     auto device = icontest::smallDevice();
     icon::sim::configure(icontest::quickConfig({device}));

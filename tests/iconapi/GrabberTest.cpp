@@ -203,6 +203,20 @@ TEST_F(GrabberTest, CallbackMayStopItsOwnGrabber) {
     EXPECT_FALSE(rig.grabber->isGrabbing());
 }
 
+TEST_F(GrabberTest, AThrowingCallbackDoesNotEndTheStream) {
+    std::atomic<int> calls{0};
+    collector_.onBuffer = [&](const icon::IconBuffer&) {
+        if (calls++ == 0) {
+            throw std::runtime_error("consumer failed");
+        }
+    };
+    Rig rig;
+    ASSERT_EQ(rig.open(device_.ip, 16, &Collector::callback, &collector_), 0);
+    ASSERT_EQ(rig.start(), 0);
+    ASSERT_TRUE(collector_.waitFor(2));
+    EXPECT_GE(calls.load(), 3);
+}
+
 TEST_F(GrabberTest, MessagesReachTheErrorHandlerFromTheGrabberThread) {
     struct Handler : icon::ErrorHandler {
         void message(int32_t level, const std::string& text) override {
