@@ -1,0 +1,101 @@
+#include "image/ExtractionHelper.h"
+
+#include <boost/format.hpp>
+#include <stdexcept>
+
+#include "image/ExtractionHelperCOG.h"
+#include "image/ExtractionHelperDirect.h"
+#include "image/ExtractionHelperScanMarks.h"
+#include "image/ImageBuffer.h"
+#include "image/ImageSource.h"
+
+namespace {
+
+const icon::Component& ResultComponent(const icon::IconBuffer& result) {
+    return *result.getDataFormat()->getComponent(0);
+}
+
+const icon::SubComponent& ResultSubComponent(const icon::IconBuffer& result) {
+    return *ResultComponent(result).getSubComponent(0);
+}
+
+std::runtime_error ImageMismatch(const ImageBuffer& image, int32_t width, int32_t scans,
+                                 int32_t bytesPerPoint) {
+    return std::runtime_error(
+        (boost::format("ExtractionHelper: image of %d x %d pixels of %d bytes (%d bytes in all) "
+                       "cannot take %d x %d values of %d bytes") %
+         image.GetWidth() % image.GetHeight() % image.GetBytesPerPixel() % image.GetByteSize() %
+         width % scans % bytesPerPoint)
+            .str());
+}
+
+}  // namespace
+
+ExtractionHelper::~ExtractionHelper() = default;
+
+void ExtractionHelper::CheckDelivered(const icon::IconBuffer& buffer,
+                                      const icon::IconBuffer& result) {
+    if (buffer.getHeight() != result.getHeight()) {
+        throw std::runtime_error(
+            (boost::format("ExtractionHelper: buffer holds %d scans, expected %d") %
+             buffer.getHeight() % result.getHeight())
+                .str());
+    }
+    const icon::Component& component = ResultComponent(result);
+    const icon::SubComponent& expected = ResultSubComponent(result);
+    const icon::Component* delivered =
+        buffer.getDataFormat()->getNamedComponent(component.getName());
+    const icon::SubComponent* sub =
+        delivered == nullptr ? nullptr : delivered->getNamedSubComponent(expected.getName());
+    if (sub == nullptr || sub->getValueType() != expected.getValueType() ||
+        sub->getWidth() != expected.getWidth()) {
+        throw std::runtime_error(
+            (boost::format("ExtractionHelper: buffer has no subcomponent '%s - %s' of type %s "
+                           "and width %d") %
+             component.getName() % expected.getName() % expected.getValueType() %
+             expected.getWidth())
+                .str());
+    }
+}
+
+int32_t ExtractionHelper::ResultWidth(const icon::IconBuffer& result) {
+    return ResultSubComponent(result).getWidth();
+}
+
+void ExtractionHelper::CheckGrayscaleImage(const ImageBuffer& image, int32_t width, int32_t scans) {
+    if (static_cast<int64_t>(image.GetByteSize()) != static_cast<int64_t>(width) * scans) {
+        throw ImageMismatch(image, width, scans, 1);
+    }
+}
+
+void ExtractionHelper::CheckPointImage(const ImageBuffer& image, int32_t coordinate, int32_t width,
+                                       int32_t scans) {
+    if (coordinate < 1 || coordinate > 4) {
+        throw std::runtime_error(
+            (boost::format("ExtractionHelper: no point coordinate %d") % coordinate).str());
+    }
+    const int32_t bytesPerPoint = image.GetBytesPerPixel();
+    const int64_t needed = static_cast<int64_t>(width) * scans * bytesPerPoint;
+    if (image.GetWidth() != width || image.GetHeight() != static_cast<uint32_t>(scans) ||
+        bytesPerPoint < static_cast<int32_t>((coordinate + 1) * sizeof(float)) ||
+        image.GetByteSize() < needed) {
+        throw ImageMismatch(image, width, scans,
+                            static_cast<int32_t>((coordinate + 1) * sizeof(float)));
+    }
+}
+
+std::unique_ptr<ExtractionHelper> CreateExtractionHelper(const icon::DataFormat& format,
+                                                         const ImageSource& source, int32_t scans) {
+    if (source.subComponentName == "Mark") {
+        return std::make_unique<ExtractionHelperScanMarks>(format, source, scans, 1.0f, false);
+    }
+    if (!source.isCog) {
+        return std::make_unique<ExtractionHelperDirect>(format, source, scans);
+    }
+    if (source.subComponentName != "Intensity") {
+        return std::make_unique<ExtractionHelperCOG>(format, source, scans);
+    }
+    ImageSource sum = source;
+    sum.subComponentName = "Sum";
+    return std::make_unique<ExtractionHelperDirect>(format, sum, scans);
+}

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "camera/CameraState.h"
+#include "icon/DataFormat.h"
+#include "icon/IconBuffer.h"
+#include "icon/Simulation.h"
+#include "tests/support/ContextFixture.h"
+
+namespace imagetest {
+
+// A 64-column camera whose rows are heights: the belt (height 0) lies on row
+// 100 and every millimetre of height moves the line one row up. A box 40 mm
+// high under the middle columns (x -25 to 25 mm, columns 24 to 40) spans the
+// whole belt length, so every scan shows the belt on row 100 and the box top
+// on row 60.
+constexpr int kColumns = 64;
+constexpr int kBeltRow = 100;
+constexpr int kBoxRow = 60;
+
+inline icon::sim::DeviceConfig SceneDevice() {
+    icon::sim::DeviceConfig device;
+    device.sensor = icon::sim::SensorGeometry::standard(kColumns, kBeltRow + 1, 200.0, 100.0, 0.0);
+    device.scene.beltWidth = 200.0;
+    device.scene.length = 1000.0;
+    icon::sim::SceneObject box;
+    box.x = 0.0;
+    box.y = 0.0;
+    box.width = 50.0;
+    box.length = 1000.0;
+    box.height = 40.0;
+    device.scene.objects = {box};
+    return device;
+}
+
+inline bool InsideBox(int column) {
+    return column > 24 && column < 40;
+}
+
+inline bool BesideBox(int column) {
+    return column < 23 || column > 41;
+}
+
+// The camera's own data formats: "Measurement" is one COG component
+// "Hi3D 1" with marks, "Image" one IMAGE component "Image 1" of sensor rows.
+inline icon::DataFormat DeviceFormat(const icon::sim::DeviceConfig& device,
+                                     const std::string& configuration) {
+    return icon::DataFormat(icon::sim::defaultDataFormat(device, configuration));
+}
+
+// A "RANGE" component "Hor 1": marks, 16-bit range, 8-bit intensity.
+inline icon::DataFormat RangeFormat(int columns) {
+    icon::Component range("Hor 1", "RANGE");
+    range.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
+    range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
+    range.addSubComponent(icon::SubComponent("Intensity", "BYTE", columns));
+    icon::DataFormat format;
+    format.addComponent(range);
+    return format;
+}
+
+// A COG component "Hi3D 1", with or without marks.
+inline icon::DataFormat CogFormat(int columns, bool marks) {
+    icon::Component cog("Hi3D 1", "COG");
+    if (marks) {
+        cog.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
+    }
+    cog.addSubComponent(icon::SubComponent("Sum", "WORD", columns));
+    cog.addSubComponent(icon::SubComponent("XSum", "WORD", columns));
+    icon::DataFormat format;
+    format.addComponent(cog);
+    return format;
+}
+
+inline boost::shared_ptr<icon::IconBuffer> EmptyBuffer(const icon::DataFormat& format, int scans) {
+    auto buffer = boost::make_shared<icon::IconBuffer>();
+    EXPECT_EQ(0, buffer->init(format, scans));
+    return buffer;
+}
+
+// Scans `first` onward of the device's stream, as its frame grabber delivers them.
+inline boost::shared_ptr<icon::IconBuffer> Render(const icon::sim::DeviceConfig& device,
+                                                  const icon::DataFormat& format, int scans,
+                                                  int64_t first = 0) {
+    auto buffer = EmptyBuffer(format, scans);
+    icon::sim::SceneRenderer renderer(device, format);
+    for (int slot = 0; slot < scans; ++slot) {
+        renderer.renderScan(*buffer, slot, first + slot);
+    }
+    return buffer;
+}
+
+template <typename T>
+std::vector<T> Plane(const icon::IconBuffer& buffer, const std::string& component,
+                     const std::string& sub) {
+    const T* values = nullptr;
+    EXPECT_EQ(0, buffer.getReadPointer(component, sub, values));
+    const int width =
+        buffer.getDataFormat()->getNamedComponent(component)->getNamedSubComponent(sub)->getWidth();
+    return values == nullptr ? std::vector<T>()
+                             : std::vector<T>(values, values + width * buffer.getHeight());
+}
+
+template <typename T>
+void SetPlane(icon::IconBuffer& buffer, const std::string& component, const std::string& sub,
+              const std::vector<T>& values) {
+    T* data = nullptr;
+    ASSERT_EQ(0, buffer.getWritePointer(component, sub, data));
+    std::copy(values.begin(), values.end(), data);
+}
+
+inline CameraState Camera(const icon::DataFormat& format, int32_t scans,
+                          const std::string& name = "Cam") {
+    CameraState camera(name);
+    camera.dataFormat = boost::make_shared<icon::DataFormat>(format);
+    camera.scansPerBuffer = scans;
+    return camera;
+}
+
+// Clean driver context, and the simulation back at its default after.
+class SimFixture : public ContextFixture {
+  protected:
+    void TearDown() override {
+        icon::sim::resetConfiguration();
+        ContextFixture::TearDown();
+    }
+
+    // Makes the filters fail: `operation` answers `code` from call `call` on.
+    static void FailFilter(const std::string& operation, int code, icon::sim::Fault::Mode mode,
+                           int call = 1) {
+        icon::sim::SimulationConfig config;
+        icon::sim::Fault fault;
+        fault.operation = operation;
+        fault.code = code;
+        fault.mode = mode;
+        fault.call = call;
+        config.faults.push_back(fault);
+        icon::sim::configure(config);
+    }
+};
+
+}  // namespace imagetest
