@@ -39,13 +39,13 @@ void ExtractionHelperCOG::Extract(const icon::IconBuffer& buffer) {
 
 void ExtractionHelperCOG::FillGrayscale(ImageBuffer& image) {
     CheckGrayscaleImage(image, width_, scans_);
-    uint8_t* out = image.GetData();
     const size_t count = static_cast<size_t>(image.GetByteSize());
-    const uint16_t* sums = sumWords_;
-    const uint16_t* xsums = xsumWords_;
+    // The image and the filters' outputs are separate blocks.
+    const uint16_t* __restrict sums = sumWords_;
+    const uint16_t* __restrict xsums = xsumWords_;
+    uint8_t* __restrict bytes = image.GetData();
     for (size_t n = 0; n < count; ++n) {
-        const uint32_t sum = Sum(sums[n]);
-        out[n] = sum == 0 ? 0 : static_cast<uint8_t>(Numerator(sums[n], xsums[n]) / sum);
+        bytes[n] = TruncatedCog(sums[n], xsums[n]);
     }
 }
 

@@ -43,9 +43,11 @@ void ExtractionHelperDirect::FillGrayscale(ImageBuffer& image) {
         std::memcpy(out, bytePixels_, count);
         return;
     }
-    const uint16_t* words = wordPixels_;
+    // The image and the filter's output are separate blocks.
+    const uint16_t* __restrict words = wordPixels_;
+    uint8_t* __restrict bytes = out;
     for (size_t n = 0; n < count; ++n) {
-        out[n] = static_cast<uint8_t>(words[n] >> 8);
+        bytes[n] = static_cast<uint8_t>(words[n] >> 8);
     }
 }
 

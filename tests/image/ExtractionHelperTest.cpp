@@ -77,6 +77,32 @@ TEST_F(CogTest, CentreOfGravityTakesNineteenBitsAndSkipsAnEmptySum) {
     EXPECT_TRUE(Untouched(*points, 0, 3));
 }
 
+TEST_F(CogTest, GrayscaleIsTheTruncatedQuotientForEverySum) {
+    // For every sum, the largest numerators just below and at a multiple of
+    // it: the quotients closest to the next integer.
+    constexpr int kSums = 0x1FFF;
+    const icon::DataFormat format = CogFormat(kSums, false);
+    auto buffer = EmptyBuffer(format, 2);
+    std::vector<uint16_t> sumWords;
+    std::vector<uint16_t> xsumWords;
+    std::vector<uint8_t> expected;
+    for (int scan = 0; scan < 2; ++scan) {
+        for (uint32_t sum = 1; sum <= kSums; ++sum) {
+            const uint32_t numerator = (0x7FFFFu / sum) * sum - (scan == 0 ? 1 : 0);
+            sumWords.push_back(static_cast<uint16_t>(((numerator >> 16) << 13) | sum));
+            xsumWords.push_back(static_cast<uint16_t>(numerator & 0xFFFFu));
+            expected.push_back(static_cast<uint8_t>(numerator / sum));
+        }
+    }
+    SetPlane(*buffer, "Hi3D 1", "Sum", sumWords);
+    SetPlane(*buffer, "Hi3D 1", "XSum", xsumWords);
+    ExtractionHelperCOG helper(format, kCogRange, 2);
+    helper.Extract(*buffer);
+    ImageBuffer gray(8, kSums, 2);
+    helper.FillGrayscale(gray);
+    EXPECT_EQ(expected, Bytes(gray));
+}
+
 TEST_F(CogTest, RangeImageShowsTheLaserLineRowsOfTheScene) {
     const auto device = SceneDevice();
     const icon::DataFormat format = DeviceFormat(device, "Measurement");
