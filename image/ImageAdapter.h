@@ -21,7 +21,7 @@ class IconBuffer;
 // Turns the scan buffers a camera delivers into one host image on one port and
 // tells the host when the image is ready.
 class ImageAdapter {
-public:
+  public:
     virtual ~ImageAdapter();
 
     ImageAdapter(const ImageAdapter&) = delete;
@@ -49,7 +49,7 @@ public:
     platform::AtomicCounter& CompletedCount() { return completedCount_; }
     platform::AtomicCounter& OvertrigCount() { return overtrigCount_; }
 
-protected:
+  protected:
     ImageAdapter(int32_t port, const std::string& imageName, const CameraState& camera,
                  const CameraParameters& parameters, const ImageSource& source);
 
@@ -62,7 +62,7 @@ protected:
     int32_t width_ = 0;
     std::unique_ptr<ImageBuffer> imageBuffer_;
 
-private:
+  private:
     // Set by the host's thread, read by the thread that finishes an image.
     std::atomic<CompleteCallback> completeCallback_{nullptr};
     platform::AtomicCounter completedCount_;

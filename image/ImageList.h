@@ -13,7 +13,7 @@ struct CameraState;
 // The images an open camera's data format can deliver, and the building of a
 // port's adapter from the choices stored for it.
 class ImageList {
-public:
+  public:
     explicit ImageList(const CameraState& camera) : camera_(camera) {}
 
     // Rebuilds the list from the camera's data format.
@@ -26,7 +26,7 @@ public:
 
     const std::vector<ImageSource>& Sources() const { return sources_; }
 
-private:
+  private:
     const CameraState& camera_;
     std::vector<ImageSource> sources_;
 };

@@ -1,0 +1,25 @@
+#include "image/AdapterRegistry.h"
+
+#include <boost/format.hpp>
+#include <boost/thread/shared_mutex.hpp>
+#include <stdexcept>
+
+ImageAdapter& AdapterRegistry::FindByPort(int32_t port) {
+    boost::shared_lock<boost::shared_mutex> hold(lock);
+    const auto found = adapters.find(port);
+    if (found == adapters.end()) {
+        throw std::runtime_error((boost::format("No image adapters at port %d") % port).str());
+    }
+    return *found->second;
+}
+
+ImageAdapter& AdapterRegistry::FindByImageId(const std::string& imageName) {
+    boost::shared_lock<boost::shared_mutex> hold(lock);
+    for (const auto& entry : adapters) {
+        if (entry.second->GetImageName() == imageName) {
+            return *entry.second;
+        }
+    }
+    throw std::runtime_error(
+        (boost::format("No image adapters with imageId=%s") % imageName).str());
+}

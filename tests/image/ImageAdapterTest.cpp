@@ -1,0 +1,142 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <boost/thread/shared_mutex.hpp>
+#include <mutex>
+
+#include "driver/VaveZAZError.h"
+#include "image/AdapterRegistry.h"
+#include "image/ImageAdapterGrayscale.h"
+#include "tests/image/ImageTestSupport.h"
+
+using namespace imagetest;
+using ::testing::HasSubstr;
+
+namespace {
+
+const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
+const ImageSource kCogIntensity{"Hi3D 1", "Intensity", 0, 2, true};
+
+// What the host's completion callback received.
+std::mutex callsMutex;
+std::vector<std::pair<int, int>> calls;
+
+int OnComplete(int grabberNo, int portNo) {
+    std::lock_guard<std::mutex> lock(callsMutex);
+    calls.emplace_back(grabberNo, portNo);
+    return 1;
+}
+
+class AdapterTest : public SimFixture {
+  protected:
+    void SetUp() override {
+        SimFixture::SetUp();
+        calls.clear();
+    }
+
+    const icon::sim::DeviceConfig device_ = SceneDevice();
+    const icon::DataFormat format_ = DeviceFormat(device_, "Measurement");
+    CameraState camera_ = Camera(format_, 16);
+};
+
+}  // namespace
+
+TEST_F(AdapterTest, GrayscaleRangeImageHasOneRowPerScanAndCallsTheHostBack) {
+    context_->logLevel = 3;
+    // The host may change "NumberOfScans" while the camera streams; the image
+    // follows the scans the grabber delivers.
+    camera_.parameters.AddParam(std::make_unique<Param<int>>("Camera", "NumberOfScans", 512));
+    ImageAdapterGrayscale adapter(5, "1", camera_, CameraParameters("Cam.1"), kCogRange);
+    EXPECT_EQ(kColumns, adapter.GetWidth());
+    EXPECT_EQ(16, adapter.GetHeight());
+    EXPECT_EQ(8, adapter.GetBitsPerPixel());
+    adapter.SetCompleteCallback(&OnComplete);
+
+    auto buffer = Render(device_, format_, 16, 40);
+    adapter.ProcessBuffer(buffer);
+    EXPECT_EQ(1, buffer.use_count()) << "the adapter keeps no reference";
+    for (int32_t scan = 0; scan < 16; ++scan) {
+        const uint8_t* row = adapter.GetImageBuffer().GetLine(scan);
+        EXPECT_EQ(kBoxRow, row[32]) << scan;
+        EXPECT_EQ(kBeltRow, row[5]) << scan;
+    }
+    EXPECT_EQ((std::vector<std::pair<int, int>>{{0, 5}}), calls);
+    EXPECT_EQ(1, adapter.CompletedCount().Get());
+    EXPECT_TRUE(capture_.Contains(
+        "ImageAdapter::NotifyCorvaneImageComplete: grab succesful. calling CB, port=5\n"));
+}
+
+TEST_F(AdapterTest, CogIntensityIsTheHighByteOfTheSumWord) {
+    ImageAdapterGrayscale adapter(1, "2", camera_, CameraParameters("Cam.2"), kCogIntensity);
+    const auto buffer = Render(device_, format_, 16);
+    adapter.ProcessBuffer(buffer);
+    const std::vector<uint16_t> sums = Plane<uint16_t>(*buffer, "Hi3D 1", "Sum");
+    const uint8_t* image = adapter.GetImageBuffer().GetData();
+    for (size_t n = 0; n < sums.size(); ++n) {
+        ASSERT_EQ(sums[n] >> 8, image[n]) << n;
+    }
+}
+
+TEST_F(AdapterTest, ImageWithoutCallbackIsLoggedAndNotCounted) {
+    ImageAdapterGrayscale adapter(5, "1", camera_, CameraParameters("Cam.1"), kCogRange);
+    adapter.ProcessBuffer(Render(device_, format_, 16));
+    EXPECT_EQ(0, adapter.CompletedCount().Get());
+    EXPECT_EQ((std::vector<std::string>{"ERROR: callback is not assigned, port=5\n"}),
+              capture_.Messages());
+    EXPECT_EQ(kBeltRow, adapter.GetImageBuffer().GetLine(15)[0]) << "the image waits";
+}
+
+TEST_F(AdapterTest, FailedExtractionReleasesTheBufferWithoutCallingTheHost) {
+    ImageAdapterGrayscale adapter(5, "1", camera_, CameraParameters("Cam.1"), kCogRange);
+    adapter.SetCompleteCallback(&OnComplete);
+    FailFilter("ExtractionFilter::apply", 5004, icon::sim::Fault::ONCE);
+    auto buffer = Render(device_, format_, 16);
+    EXPECT_THROW(adapter.ProcessBuffer(buffer), VaveZAZError);
+    EXPECT_EQ(1, buffer.use_count());
+    EXPECT_TRUE(calls.empty());
+    EXPECT_THROW(adapter.ProcessBuffer(Render(device_, format_, 8)), std::runtime_error)
+        << "a buffer of other scans is refused";
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(AdapterTest, SourceMissingFromTheDataFormatFailsConstruction) {
+    try {
+        ImageAdapterGrayscale adapter(5, "1", camera_, CameraParameters("Cam.1"),
+                                      {"Hi3D 1", "Range", 0, 3, true});
+        FAIL() << "there is no fourth subcomponent";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ("Image 'Hi3D 1 - Range' not found in data format", e.what());
+    }
+    EXPECT_THROW(ImageAdapterGrayscale(5, "1", camera_, CameraParameters("Cam.1"),
+                                       {"Hi3D 2", "Range", 1, 1, true}),
+                 std::runtime_error);
+}
+
+TEST_F(AdapterTest, RegistryFindsAdaptersByPortAndTheLowestPortByImageName) {
+    AdapterRegistry registry;
+    auto add = [&](int32_t port, const char* imageName) {
+        registry.adapters[port] = std::make_unique<ImageAdapterGrayscale>(
+            port, imageName, camera_, CameraParameters("Cam"), kCogRange);
+    };
+    add(7, "1");
+    add(3, "1");
+    add(5, "A");
+    EXPECT_EQ(3, registry.FindByImageId("1").GetPort());
+    EXPECT_EQ(5, registry.FindByImageId("A").GetPort());
+    EXPECT_EQ(7, registry.FindByPort(7).GetPort());
+    try {
+        registry.FindByImageId("a");
+        FAIL() << "image names are compared exactly";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ("No image adapters with imageId=a", e.what());
+    }
+    try {
+        registry.FindByPort(4);
+        FAIL() << "no adapter on port 4";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ("No image adapters at port 4", e.what());
+    }
+    // Look-ups share the lock with the buffer hand-off.
+    boost::upgrade_lock<boost::shared_mutex> handOff(registry.lock);
+    EXPECT_EQ(3, registry.FindByPort(3).GetPort());
+}
