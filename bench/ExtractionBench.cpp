@@ -1,0 +1,97 @@
+// One full buffer of a 1536-column camera, 512 scans, from the delivered scans
+// to the grayscale image, against a plain copy of the same number of bytes.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "icon/Simulation.h"
+#include "image/ExtractionHelperCOG.h"
+#include "image/ExtractionHelperDirect.h"
+#include "image/ImageBuffer.h"
+#include "image/ImageSource.h"
+
+namespace {
+
+constexpr int kScans = 512;
+
+icon::sim::DeviceConfig FullSizeDevice() {
+    icon::sim::DeviceConfig device = icon::sim::SimulationConfig::embeddedDefault().devices[0];
+    device.noise = 0.05;
+    return device;
+}
+
+icon::DataFormat RangeFormat(int columns) {
+    icon::Component range("Hor 1", "RANGE");
+    range.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
+    range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
+    range.addSubComponent(icon::SubComponent("Intensity", "BYTE", columns));
+    icon::DataFormat format;
+    format.addComponent(range);
+    return format;
+}
+
+// A buffer of the device's scene, rendered once.
+struct Delivery {
+    Delivery(const icon::sim::DeviceConfig& device, const icon::DataFormat& format) {
+        buffer.init(format, kScans);
+        icon::sim::SceneRenderer renderer(device, format);
+        for (int scan = 0; scan < kScans; ++scan) {
+            renderer.renderScan(buffer, scan, scan);
+        }
+    }
+    icon::IconBuffer buffer;
+};
+
+template <typename Helper>
+void ExtractAndFill(benchmark::State& state, const icon::DataFormat& format,
+                    const ImageSource& source) {
+    const icon::sim::DeviceConfig device = FullSizeDevice();
+    const Delivery delivery(device, format);
+    Helper helper(format, source, kScans);
+    ImageBuffer image(8, device.sensor.columns, kScans);
+    for (auto _ : state) {
+        helper.Extract(delivery.buffer);
+        helper.FillGrayscale(image);
+        benchmark::DoNotOptimize(image.GetData());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * image.GetByteSize());
+}
+
+void BM_DirectByte(benchmark::State& state) {
+    ExtractAndFill<ExtractionHelperDirect>(state, RangeFormat(FullSizeDevice().sensor.columns),
+                                           {"Hor 1", "Intensity", 0, 2, false});
+}
+
+void BM_DirectWord(benchmark::State& state) {
+    ExtractAndFill<ExtractionHelperDirect>(state, RangeFormat(FullSizeDevice().sensor.columns),
+                                           {"Hor 1", "Range", 0, 1, false});
+}
+
+void BM_Cog(benchmark::State& state) {
+    const icon::sim::DeviceConfig device = FullSizeDevice();
+    ExtractAndFill<ExtractionHelperCOG>(
+        state, icon::DataFormat(icon::sim::defaultDataFormat(device, "Measurement")),
+        {"Hi3D 1", "Range", 0, 1, true});
+}
+
+// The floor: copying the image's bytes once.
+void BM_Memcpy(benchmark::State& state) {
+    const size_t bytes = static_cast<size_t>(FullSizeDevice().sensor.columns) * kScans;
+    std::vector<uint8_t> from(bytes, 0x5A);
+    std::vector<uint8_t> to(bytes);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(bytes));
+}
+
+BENCHMARK(BM_DirectByte);
+BENCHMARK(BM_DirectWord);
+BENCHMARK(BM_Cog);
+BENCHMARK(BM_Memcpy);
+
+}  // namespace
