@@ -1,10 +1,26 @@
 #include "camera/Camera.h"
 
+#include <boost/make_shared.hpp>
 #include <stdexcept>
 
+#include "camera/GrabberCallback.h"
 #include "camera/HostNames.h"
+#include "config/CameraDefaults.h"
+#include "config/Param.h"
+#include "driver/DriverContext.h"
+#include "driver/IconResult.h"
+#include "driver/Log.h"
+#include "driver/VaveZAZError.h"
+#include "icon/EthernetCamera.h"
+#include "icon/FrameGrabber.h"
+#include "icon/FrameGrabberParameters.h"
 
 namespace {
+
+constexpr int kProtocolTimeoutMs = 7000;
+constexpr int kRecoveryIntervalMs = 10;
+constexpr int kCallbackMode = 1;
+constexpr int kAutomaticRelease = 0;
 
 std::string CheckedName(const char* name) {
     if (name == nullptr) {
@@ -13,53 +29,290 @@ std::string CheckedName(const char* name) {
     return name;
 }
 
-[[noreturn]] void NotAvailable(const char* operation) {
-    throw std::runtime_error(std::string(operation) + ": camera connection is not available yet");
+bool IsMeasuring(int status) {
+    return status >= 2 && status <= 4;
 }
 
 }  // namespace
 
 Camera::Camera(const char* name, const std::string& ipAddress)
-    : name_(CheckedName(name)), ipAddress_(ipAddress) {}
+    : state_(CheckedName(name)),
+      context_(DriverContext::Instance()),
+      ipAddress_(ipAddress),
+      imageList_(state_) {}
+
+Camera::~Camera() {
+    WriteLog(context_, 2, "Camera::~Camera: camera %s\n", state_.name.c_str());
+    if (isOpen_) {
+        Close(-1);
+    }
+}
 
 bool Camera::HasName(const std::string& hostName) const {
-    return NamesEqual(StripImageSuffix(hostName), name_);
+    return NamesEqual(StripImageSuffix(hostName), state_.name);
 }
 
-bool Camera::Open(int32_t, int32_t* imageSize, const std::string&) {
+bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName) {
     imageSize[0] = 0;
     imageSize[1] = 0;
-    NotAvailable("Camera::Open");
+    WriteLog(context_, 2, "Camera::Open: entering port=%d\n", port);
+    WriteLog(context_, 1, "Opening camera %s on port %d\n", state_.name.c_str(), port);
+    {
+        boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
+        if (registry_.adapters.count(port) != 0) {
+            WriteLog(context_, 1, "Camera::Open: ERROR:  %s is already open on port %d\n",
+                     state_.name.c_str(), port);
+            return false;
+        }
+    }
+    const bool firstPort = !isOpen_;
+    try {
+        if (firstPort) {
+            SetUpFirstPort(port);
+        }
+        AddAdapter(port, imageName, imageSize);
+        if (firstPort) {
+            SetContinuousGrab(false);
+            StartAcquisition();
+            isOpen_ = true;
+        }
+        WriteLog(context_, 2, "Camera::Open: leaving, port=%d\n", port);
+        return true;
+    } catch (const std::exception& e) {
+        WriteLog(context_, 1, "Camera::Open: Error on port %d: %s\n", port, e.what());
+    } catch (...) {
+        WriteLog(context_, 1, "Camera::Open: unknown EXCEPTION, port %d\n", port);
+    }
+    // A port that failed leaves nothing behind, so it can be opened again. A
+    // further port's failure does not stop the ports already streaming.
+    RemoveAdapter(port);
+    if (firstPort) {
+        CleanupOnClose();
+    }
+    return false;
 }
 
-void Camera::Close(int32_t) {
-    NotAvailable("Camera::Close");
+void Camera::SetUpFirstPort(int32_t port) {
+    CameraParameters& parameters = state_.parameters;
+    CreateDefaultParameters(parameters);
+    parameters.Load();
+    context_->logLevel = parameters.GetParameter<int>("LogLevel");
+    context_->logIntoFile = dynamic_cast<Param<bool>&>(parameters.GetParam("LogIntoFile")).value;
+    context_->debugViewOutput = parameters.GetParameter<int>("DebugViewOutput");
+    std::string message;
+    if (!parameters.Validate(message)) {
+        WriteLog(context_, 2, "Camera::Open: WARNING: Configuration not valid: %s, port: %d\n",
+                 message.c_str(), port);
+    }
+    CreateIconCamera();
+    CreateIconFrameGrabber();
+    ConnectCamera();
+    SetupFrameGrabber();
+    WriteLog(context_, 3, "Camera::Open: configuration loaded from file on port %d\n", port);
+    LoadCameraConfiguration();
+    WriteLog(context_, 3, "Camera::Open: camera settings set on port %d\n", port);
+    state_.dataFormat = boost::make_shared<icon::DataFormat>(ReadDataFormatText());
+    imageList_.BuildImageList();
 }
 
-bool Camera::Grab() {
-    NotAvailable("Camera::Grab");
+void Camera::AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize) {
+    boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
+    boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
+    std::unique_ptr<ImageAdapter> adapter = imageList_.CreateImageAdapter(port, imageName);
+    imageSize[0] = adapter->GetWidth();
+    imageSize[1] = adapter->GetHeight();
+    registry_.adapters[port] = std::move(adapter);
 }
 
-RowAccess Camera::GetRow(int32_t, int32_t) {
-    NotAvailable("Camera::GetRow");
+void Camera::RemoveAdapter(int32_t port) {
+    boost::unique_lock<boost::shared_mutex> exclusive(registry_.lock);
+    registry_.adapters.erase(port);
 }
 
-void Camera::SetCompleteCallback(int32_t, CompleteCallback) {
-    NotAvailable("Camera::SetCompleteCallback");
+void Camera::Close(int32_t port) {
+    WriteLog(context_, 2, "Camera::Close: entering\n");
+    {
+        // The upgradable hold keeps a buffer hand-off out while adapters go.
+        boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
+        if (!isOpen_) {
+            WriteLog(context_, 1, "Camera::Close: WARNING: called on already closed camera\n");
+            return;
+        }
+        boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
+        if (port == -1) {
+            registry_.adapters.clear();
+        } else {
+            registry_.adapters.erase(port);
+            if (!registry_.adapters.empty()) {
+                WriteLog(context_, 2, "Camera::Close: not all image handlers closed, port = %d\n",
+                         port);
+                return;
+            }
+        }
+        ClearGrabPending();
+    }
+    // The map lock is let go before the grabber is stopped: a hand-off waiting
+    // for it must be able to finish (with no adapter left, at once), or
+    // stopping the grabber would wait for a callback that waits for us.
+    ShutDown(port);
+    isOpen_ = false;
+    CleanupOnClose();
+    WriteLog(context_, 2, "Camera::Close: leaving on port %d\n", port);
 }
 
-bool Camera::GetProperty(int32_t, const std::string&, int32_t*) {
-    NotAvailable("Camera::GetProperty");
+void Camera::ShutDown(int32_t port) {
+    try {
+        int status = 3;
+        IgnoreIconResult(iconCamera_->checkCamStatus(status), "Check camera status");
+        if (IsMeasuring(status)) {
+            StopIfMeasuring(status);
+            WriteLog(context_, 2, "Camera::Close: Camera on port %d stopped\n", port);
+        }
+        IgnoreIconResult(iconCamera_->close(), "Close camera");
+        WriteLog(context_, 2, "Camera::Close: Camera on port %d closed\n", port);
+        if (frameGrabber_->isGrabbing()) {
+            IgnoreIconResult(frameGrabber_->stopGrab(), "Stop frame grabber");
+            WriteLog(context_, 2, "Camera::Close: Frame grabber on port %d stopped\n", port);
+        }
+        if (frameGrabber_->isConnected()) {
+            IgnoreIconResult(frameGrabber_->disconnect(), "Disconnect frame grabber");
+            WriteLog(context_, 2, "Camera::Close: Frame grabber on port %d disconnected\n", port);
+        }
+    } catch (const std::exception& e) {
+        WriteLog(context_, 1, "Camera::Close: ERROR on port %d: %s", port, e.what());
+    }
 }
 
-bool Camera::SetProperty(int32_t, const std::string&, int32_t) {
-    NotAvailable("Camera::SetProperty");
+void Camera::StopIfMeasuring(int status) {
+    if (!IsMeasuring(status)) {
+        return;
+    }
+    const int result = iconCamera_->stop();
+    if (result != icon::Camera::E_ALL_OK && result != icon::Camera::E_MEASURE_NOT_RUNNING) {
+        IgnoreIconResult(result, "Stop camera");
+    }
 }
 
-bool Camera::GetRange(int32_t, const std::string&, int32_t*, int32_t*) {
-    NotAvailable("Camera::GetRange");
+void Camera::CleanupOnClose() {
+    WriteLog(context_, 2, "Camera::CleanupOnClose: entering\n");
+    isOpen_ = false;
+    try {
+        iconCamera_.reset();
+        frameGrabber_.reset();
+    } catch (...) {
+        WriteLog(context_, 1, "Camera::CleanupOnClose: WARNING: exception point1 caught\n");
+    }
+    WriteLog(context_, 2, "Camera::CleanupOnClose: leaving\n");
 }
 
-bool Camera::Configure(HWND, const std::string&) {
-    NotAvailable("Camera::Configure");
+void Camera::ReadUserData(std::string& data) {
+    if (!iconCamera_) {
+        throw std::runtime_error("Camera::ReadUserData: camera is not open");
+    }
+    CheckIconResult(iconCamera_->readUserDataFromFlash(data), "Read user data from flash");
+}
+
+void Camera::CreateIconCamera() {
+    std::unique_ptr<icon::Camera> created(icon::createCamera("EthernetCamera", state_.name));
+    if (!created) {
+        throw std::runtime_error("icon::createCamera: failed to create camera");
+    }
+    const std::string type = created->getCameraType();
+    if (type != icon::EthernetCamera::cameraType) {
+        throw std::runtime_error("icon::createCamera: created camera of wrong type: " + type);
+    }
+    auto* ethernet = dynamic_cast<icon::EthernetCamera*>(created.get());
+    if (ethernet == nullptr) {
+        throw std::runtime_error("Failed to cast to icon::EthernetCamera");
+    }
+    created.release();
+    iconCamera_.reset(ethernet);
+}
+
+void Camera::CreateIconFrameGrabber() {
+    frameGrabber_.reset(icon::createFrameGrabber("FGEthernet", "MyGrabber"));
+    if (!frameGrabber_) {
+        throw std::runtime_error("icon::createFrameGrabber: Failed to create frame grabber");
+    }
+}
+
+icon::FGEthernetParameters& Camera::EthernetParameters() {
+    auto* parameters = dynamic_cast<icon::FGEthernetParameters*>(frameGrabber_->getParameters());
+    if (parameters == nullptr) {
+        throw std::runtime_error("Failed to get ethernet parameters");
+    }
+    return *parameters;
+}
+
+void Camera::ConnectCamera() {
+    const int grabberPort = EthernetParameters().getFrameGrabberPort();
+    const char* name = state_.name.c_str();
+    WriteLog(context_, 1, "Camera(%s) ip=%s:%d\n", name, ipAddress_.c_str(), grabberPort);
+    CheckIconResult(iconCamera_->setComParameters(ipAddress_, grabberPort, -1, 0),
+                    "Set communication paramameters");
+    CheckIconResult(iconCamera_->setProtocolTimeout(kProtocolTimeoutMs), "Set protocol timeout");
+    CheckIconResult(iconCamera_->init(), "Init camera");
+    int status = 1;
+    CheckIconResult(iconCamera_->checkCamStatus(status), "Check camera status");
+    WriteLog(context_, 2, "Camera(%s) status %d", name, status);
+    if (IsMeasuring(status)) {
+        WriteLog(context_, 2, "Camera(%s) was running, sending stop", name);
+        StopIfMeasuring(status);
+    } else if (status != 1) {
+        WriteLog(context_, 2, "Camera(%s) is in an odd state (status %d), sending reboot", name,
+                 status);
+        CheckIconResult(iconCamera_->reset(), "Reset camera");
+    }
+}
+
+void Camera::SetupFrameGrabber() {
+    icon::FGEthernetParameters& parameters = EthernetParameters();
+    parameters.setCameraIP(ipAddress_);
+    int dataPort = 0;
+    CheckIconResult(iconCamera_->getCameraDataPort(dataPort), "Get camera data port");
+    parameters.setCameraPort(dataPort);
+    WriteLog(context_, 2, "Camera(%s) FramgeGrabber setCameraIP=%s, setCameraPort=%d\n",
+             state_.name.c_str(), ipAddress_.c_str(), dataPort);
+    parameters.setBufferSize(state_.parameters.GetParameter<int>("BufferSize"));
+    state_.scansPerBuffer = state_.parameters.GetParameter<int>("NumberOfScans");
+    parameters.setNoScans(state_.scansPerBuffer);
+    parameters.setRecoveryInterval(kRecoveryIntervalMs);
+    parameters.setMode(kCallbackMode);
+    parameters.setRelease(kAutomaticRelease);
+    parameters.setCallback(&GrabberCallback);
+    parameters.setUserData(this);
+}
+
+void Camera::LoadCameraConfiguration() {
+    const std::string file = state_.parameters.GetParameter<std::string>("ConfigurationFile");
+    const char* name = state_.name.c_str();
+    if (!file.empty()) {
+        const std::string path = context_->ResolvePath(file);
+        try {
+            CheckIconResult(iconCamera_->fileLoadParameters(path), "Load parameters");
+        } catch (const VaveZAZError& e) {
+            WriteLog(context_, 1, "ERROR: Camera(%s) failed to load configuration file %s: %s",
+                     name, path.c_str(), e.what());
+            WriteLog(context_, 1, "WARNING: Camera(%s) will use default configuration", name);
+        }
+    } else {
+        WriteLog(context_, 1, "WARNING: Camera(%s) configuration file not specified, using default",
+                 name);
+    }
+    const std::string type = state_.parameters.GetParameter<std::string>("ConfigurationType");
+    CheckIconResult(iconCamera_->setActiveConfiguration(type), "Set Image configuration");
+}
+
+std::string Camera::ReadDataFormatText() {
+    std::string text;
+    CheckIconResult(iconCamera_->getDataFormat("", text), "Get data format");
+    return text;
+}
+
+void Camera::StartAcquisition() {
+    icon::FGEthernetParameters& parameters = EthernetParameters();
+    parameters.setDataFormat(ReadDataFormatText());
+    CheckIconResult(frameGrabber_->connect(), "Frame grabber connect");
+    CheckIconResult(frameGrabber_->startGrab(), "Frame grabber start");
+    CheckIconResult(iconCamera_->start(), "Camera start");
 }

@@ -1,30 +1,70 @@
 #pragma once
 
+#include <atomic>
+#include <boost/thread/locks.hpp>
+#include <boost/thread/shared_mutex.hpp>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "camera/CameraState.h"
+#include "camera/CameraStatistics.h"
 #include "driver/CvlDriver.h"
+#include "image/AdapterRegistry.h"
+#include "image/ImageList.h"
+#include "platform/AutoResetEvent.h"
+#include "platform/CriticalSection.h"
 
-// One row of a port's image as the host reads it.
+class DriverContext;
+
+namespace icon {
+class EthernetCamera;
+class FrameGrabber;
+class FGEthernetParameters;
+class IconBuffer;
+}  // namespace icon
+
+// One row of a port's image as the host reads it. The row stays valid while
+// this object lives: it holds the camera's adapter map shared, so the port
+// cannot be closed under the reader.
 struct RowAccess {
+    boost::shared_lock<boost::shared_mutex> hold;
     const void* data = nullptr;  // null when the camera has no row to give
-    size_t rowBytes = 0;         // bytes the row holds
+    size_t rowBytes = 0;
     int32_t bitsPerPixel = 0;
 };
 
 // One physical camera known to the camera list, opened on one or more host
-// ports.
+// ports. The first open connects, configures and starts it; the last close
+// stops and releases it. Buffers arrive on the frame grabber's thread.
 class Camera {
   public:
     Camera(const char* name, const std::string& ipAddress);
+    ~Camera();
 
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
 
     bool Open(int32_t port, int32_t* imageSize, const std::string& imageName);
+    // Port -1 closes every port.
     void Close(int32_t port);
+    void CleanupOnClose();
+    void ReadUserData(std::string& data);
+
+    // Acquisition.
     bool Grab();
+    void SetContinuousGrab(bool mode);
+    void ClearGrabPending();
+    void ProcessBuffer(const icon::IconBuffer* buffer);
+    void DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer);
+    void ReleaseBuffer(const icon::IconBuffer* buffer);
+    void PrintStats(int32_t port);
+    void ResetStats(int32_t port);
+    // Adds the lost-packet counts of a delivered buffer's scans.
+    void CountLostPackets(const icon::IconBuffer& buffer);
+
+    // Host access to a port's image and properties.
     RowAccess GetRow(int32_t port, int32_t row);
     void SetCompleteCallback(int32_t port, CompleteCallback callback);
     bool GetProperty(int32_t port, const std::string& property, int32_t* value);
@@ -32,10 +72,38 @@ class Camera {
     bool GetRange(int32_t port, const std::string& property, int32_t* minimum, int32_t* maximum);
     bool Configure(HWND parent, const std::string& imageName);
 
-    const std::string& GetName() const { return name_; }
+    const std::string& GetName() const { return state_.name; }
     bool HasName(const std::string& hostName) const;
+    bool IsOpen() const { return isOpen_; }
+    CameraParameters& GetParameters() { return state_.parameters; }
+    const CameraStatistics& GetStatistics() const { return statistics_; }
 
   private:
-    std::string name_;
+    void SetUpFirstPort(int32_t port);
+    void AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize);
+    void RemoveAdapter(int32_t port);
+    void ShutDown(int32_t port);
+    void StopIfMeasuring(int status);
+    void CreateIconCamera();
+    void CreateIconFrameGrabber();
+    void ConnectCamera();
+    void SetupFrameGrabber();
+    void LoadCameraConfiguration();
+    void StartAcquisition();
+    icon::FGEthernetParameters& EthernetParameters();
+    std::string ReadDataFormatText();
+
+    std::atomic<bool> isOpen_{false};
+    CameraState state_;
+    DriverContext* context_;
+    std::atomic<bool> continuousMode_{false};
+    std::atomic<bool> grabPending_{false};
+    platform::CriticalSection grabLock_;
+    CameraStatistics statistics_;
     std::string ipAddress_;
+    std::unique_ptr<icon::EthernetCamera> iconCamera_;
+    std::unique_ptr<icon::FrameGrabber> frameGrabber_;
+    platform::AutoResetEvent bufferReleased_;
+    ImageList imageList_;
+    AdapterRegistry registry_;
 };

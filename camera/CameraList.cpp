@@ -147,6 +147,7 @@ Camera* CameraList::GetByName(const std::string& hostName) {
 }
 
 Camera* CameraList::GetByPort(int32_t port) {
+    boost::shared_lock<boost::shared_mutex> lookUp(portLock_);
     auto found = portMap_.find(port);
     if (found == portMap_.end()) {
         throw std::runtime_error(
@@ -157,14 +158,16 @@ Camera* CameraList::GetByPort(int32_t port) {
 }
 
 void CameraList::MapCamera(int32_t port, Camera* camera) {
+    boost::unique_lock<boost::shared_mutex> change(portLock_);
     if (portMap_.count(port) != 0) {
         WriteLog(context_, 1, "CameraList::MapCamera: WARNING: There is camera on port %d\n", port);
-        UnmapCamera(port);
+        portMap_.erase(port);
     }
     portMap_[port] = camera;
 }
 
 void CameraList::UnmapCamera(int32_t port) {
+    boost::unique_lock<boost::shared_mutex> change(portLock_);
     if (portMap_.erase(port) == 0) {
         WriteLog(context_, 1, "CameraList::UnmapCamera: WARNING: There is no camera on port %d\n",
                  port);
@@ -196,11 +199,14 @@ const char** CameraList::GetConfigNames() {
 
 void CameraList::Destroy() {
     WriteLog(context_, 2, "CameraList::Destroy: entering\n");
+    {
+        boost::unique_lock<boost::shared_mutex> change(portLock_);
+        portMap_.clear();
+    }
     for (auto& camera : cameras_) {
         camera.reset();
     }
     cameras_.clear();
-    portMap_.clear();
     configNameArray_.reset();
     WriteLog(context_, 2, "CameraList::Destroy: leaving\n");
     initialized_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <boost/thread/shared_mutex.hpp>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,7 +13,8 @@ class DriverContext;
 
 // The registry of cameras: discovered ones and ones the host names by IP
 // address, their configuration names, and which camera is open on which port.
-// Used only from the host's entry points, so it takes no lock.
+// Used from the host's entry points. Only the port map is locked: a host may
+// read rows on one thread while it opens or closes ports on another.
 class CameraList {
   public:
     // The list, created on first use.
@@ -45,6 +47,7 @@ class CameraList {
     DriverContext* context_;
     std::vector<std::unique_ptr<Camera>> cameras_;
     std::map<int32_t, Camera*> portMap_;
+    boost::shared_mutex portLock_;
     bool initialized_ = false;
     std::unique_ptr<const char*[]> configNameArray_;
     std::vector<std::string> configNames_;

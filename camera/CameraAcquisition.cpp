@@ -1,0 +1,132 @@
+// The grab handshake and the hand-off of delivered buffers to the adapters.
+
+#include <boost/format.hpp>
+
+#include "camera/Camera.h"
+#include "camera/GrabberCallback.h"
+#include "camera/IconBufferReleaser.h"
+#include "driver/DriverContext.h"
+#include "driver/Log.h"
+#include "icon/IconBuffer.h"
+
+void GrabberCallback(const icon::IconBuffer* buffer, icon::FrameGrabber*, void* camera) {
+    if (camera == nullptr) {
+        WriteLog(DriverContext::Instance(), 1,
+                 "ERROR: GrabberCallback does not have pointer to the Camera");
+        return;
+    }
+    auto* target = static_cast<Camera*>(camera);
+    target->CountLostPackets(*buffer);
+    target->ProcessBuffer(buffer);
+}
+
+void Camera::CountLostPackets(const icon::IconBuffer& buffer) {
+    for (int scan = 0; scan < buffer.getHeight(); ++scan) {
+        const int32_t lost = buffer.getLostPackets(scan);
+        if (lost > 0) {
+            statistics_.packetsLost.Add(lost);
+            WriteLog(context_, 2, "WARNING: Camera(%s): %d packets lost", state_.name.c_str(),
+                     lost);
+        }
+    }
+}
+
+bool Camera::Grab() {
+    WriteLog(context_, 2, "Camera::Grab: entering \n");
+    platform::ScopedLock lock(grabLock_);
+    if (grabPending_) {
+        WriteLog(context_, 2,
+                 "Camera::Grab: WARNING: grab called while previous grab not finished yet\n");
+        statistics_.grabInProgress.Increment();
+    } else {
+        grabPending_ = true;
+        WriteLog(context_, 2, "Camera::Grab: leaving \n");
+    }
+    return true;
+}
+
+void Camera::SetContinuousGrab(bool mode) {
+    WriteLog(context_, 2, "Camera::SetContinuousGrab: entering, mode=%s\n", mode ? "on" : "off");
+    if (mode == continuousMode_) {
+        WriteLog(context_, 3,
+                 "Camera::SetContinuousGrab has no effect -- the same mode is already active\n");
+        return;
+    }
+    continuousMode_ = mode;
+    grabPending_ = mode;
+    WriteLog(context_, 2, "Camera::SetContinuousGrab: leaving\n");
+}
+
+void Camera::ClearGrabPending() {
+    platform::ScopedLock lock(grabLock_);
+    grabPending_ = false;
+}
+
+void Camera::ProcessBuffer(const icon::IconBuffer* buffer) {
+    statistics_.frames.Increment();
+    if (!grabPending_) {
+        statistics_.dropped.Increment();
+        return;
+    }
+    if (!continuousMode_) {
+        ClearGrabPending();
+        WriteLog(context_, 2, "Camera::ProcessBuffer: Grab finished\n");
+    }
+    bool handedOff = true;
+    try {
+        // Whatever happens to the hand-off, the reference's deleter runs once
+        // for this buffer: on the last drop, or at once if making it fails.
+        DistributeBuffer(
+            boost::shared_ptr<const icon::IconBuffer>(buffer, IconBufferReleaser(this)));
+    } catch (const std::exception& e) {
+        handedOff = false;
+        WriteLog(context_, 1, "Camera::ProcessEvent: ERROR: Failed to retrieve image: %s",
+                 e.what());
+    } catch (...) {
+        handedOff = false;
+        WriteLog(context_, 1, "Camera::ProcessEvent: ERROR: Failed to retrieve image: %s",
+                 "unknown exception");
+    }
+    // Waiting also after a failed hand-off pairs every release signal with the
+    // wait of its own buffer: an adapter that took a reference before the
+    // failure may still be reading, and no signal is left over for the next.
+    bufferReleased_.Wait();
+    if (handedOff) {
+        WriteLog(context_, 3, "Camera::WaitForBufferRelease: buffer retrieved");
+        WriteLog(context_, 3, "Camera::ProcessBuffer: buffer processed\n");
+    }
+}
+
+void Camera::DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer) {
+    boost::upgrade_lock<boost::shared_mutex> handOff(registry_.lock);
+    for (auto& entry : registry_.adapters) {
+        entry.second->ProcessBuffer(buffer);
+    }
+}
+
+void Camera::ReleaseBuffer(const icon::IconBuffer* buffer) {
+    WriteLog(context_, 3, "Camera::ReleaseBuffer: %p", static_cast<const void*>(buffer));
+    bufferReleased_.Set();
+}
+
+void Camera::PrintStats(int32_t port) {
+    ImageAdapter& adapter = registry_.FindByPort(port);
+    const std::string text =
+        (boost::format("Camera statistics\nFrames:\t\t%d\nDropped:\t\t%d\nGrabInProgress:\t%d\n"
+                       "PacketsLost:\t\t%d\nOvertrigs:\t\t%d\nCorvaneCB:\t\t%d\n") %
+         statistics_.frames.Get() % statistics_.dropped.Get() % statistics_.grabInProgress.Get() %
+         statistics_.packetsLost.Get() % adapter.OvertrigCount().Get() %
+         adapter.CompletedCount().Get())
+            .str();
+    WriteLog(context_, 1, "%s", text.c_str());
+}
+
+void Camera::ResetStats(int32_t port) {
+    statistics_.frames.Exchange(0);
+    statistics_.dropped.Exchange(0);
+    statistics_.grabInProgress.Exchange(0);
+    statistics_.packetsLost.Exchange(0);
+    ImageAdapter& adapter = registry_.FindByPort(port);
+    adapter.CompletedCount().Exchange(0);
+    adapter.OvertrigCount().Exchange(0);
+}

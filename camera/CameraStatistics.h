@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/AtomicCounter.h"
+
+// Acquisition counters of a camera, changed only by interlocked operations.
+struct CameraStatistics {
+    platform::AtomicCounter frames;
+    platform::AtomicCounter dropped;
+    platform::AtomicCounter grabInProgress;
+    platform::AtomicCounter packetsLost;
+};
