@@ -1,0 +1,174 @@
+// Discovery, opening and closing cameras on ports, and the faults a real
+// network of cameras shows, all through the host's entry points.
+
+#include <gtest/gtest.h>
+
+#include "driver/CvlDriver.h"
+#include "tests/camera/CameraFixture.h"
+
+using Lifecycle = CameraFixture;
+using icon::sim::Fault;
+
+TEST_F(Lifecycle, DiscoveryNamesFourConfigurationsPerCameraInOrder) {
+    Start();
+    context_->logLevel = 3;
+    EXPECT_EQ(8, getCVLNoOfSupportedCameras());
+    const char** names = getCVLCameraConfigNames();
+    ASSERT_NE(nullptr, names);
+    std::vector<std::string> listed;
+    for (size_t i = 0; names[i] != nullptr; ++i) {
+        listed.emplace_back(names[i]);
+    }
+    ASSERT_EQ(8u, listed.size());
+    EXPECT_EQ("Ranger E55 - 0006774839a1.1", listed[0]);
+    EXPECT_EQ("Ranger E55 - 0006774839a1.4", listed[3]);
+    EXPECT_EQ("Ranger E55 - 0106774839a1.1", listed[4]);
+    EXPECT_TRUE(Logged("CameraList::Init: b/w camera found: Ranger E55 - 0006774839a1\n"));
+}
+
+TEST_F(Lifecycle, DiscoveredCameraOpensUnderAnyLetterCase) {
+    Start();
+    int size[2] = {0, 0};
+    ASSERT_EQ(1, openCVLPort(0, 4, "RANGER e55 - 0006774839a1.2", size));
+    EXPECT_EQ(kColumns, size[0]);
+    EXPECT_EQ(512, size[1]) << "a discovered camera has no settings here: the default scans";
+    EXPECT_TRUE(
+        Logged("openCVLPort: leaving -- Camera Ranger E55 - 0006774839a1 OPENED on "
+               "port 4\n"));
+    closeCVLPort(0, 4);
+    EXPECT_TRUE(Logged("Camera::Close: leaving on port 4\n"));
+}
+
+TEST_F(Lifecycle, NothingFoundGivesAnEmptyListAndLaterScansAgain) {
+    simulation_.devices.clear();
+    Start();
+    context_->logLevel = 3;
+    EXPECT_EQ(0, getCVLNoOfSupportedCameras());
+    const char** names = getCVLCameraConfigNames();
+    ASSERT_NE(nullptr, names);
+    EXPECT_EQ(nullptr, names[0]);
+    EXPECT_TRUE(Logged("CameraList::Init: WARNING: no supported cameras found\n"));
+    capture_.Clear();
+    getCVLNoOfSupportedCameras();
+    EXPECT_TRUE(Logged("Scanning for Ethernet Cameras...\n")) << "a failed discovery runs again";
+}
+
+TEST_F(Lifecycle, ManualCameraByAddressOpensWithItsSettings) {
+    Start();
+    const auto [width, height] = OpenPort(1, kCameraA);
+    EXPECT_EQ(kColumns, width);
+    EXPECT_EQ(kScans, height);
+    EXPECT_TRUE(Logged("openCVLPort: Adding manual camera:192.168.0.10.1\n"));
+    EXPECT_TRUE(Logged("CameraList::Create: Created camera by IP 192.168.0.10\n"));
+    EXPECT_TRUE(Logged("Camera(192.168.0.10) status 1\n"));
+    EXPECT_TRUE(
+        Logged("WARNING: Camera(192.168.0.10) configuration file not specified, using "
+               "default\n"));
+    EXPECT_EQ(3, context_->logLevel.load()) << "the first open puts the camera's log settings "
+                                               "in force";
+}
+
+TEST_F(Lifecycle, PortsShareTheCameraAndTheLastCloseShutsItDown) {
+    Start();
+    OpenPort(1, kCameraA, 1);
+    OpenPort(2, kCameraA, 2);
+    int size[2];
+    EXPECT_EQ(0, openCVLPort(0, 2, "192.168.0.10.3", size));
+    EXPECT_TRUE(Logged("Camera::Open: ERROR:  192.168.0.10 is already open on port 2\n"));
+
+    ASSERT_EQ(1, doCVLGrab(0, 2));
+    EXPECT_TRUE(WaitForImages(1, 1)) << "one buffer goes to the adapters of every port";
+    EXPECT_TRUE(WaitForImages(2, 1));
+
+    capture_.Clear();
+    closeCVLPort(0, 1);
+    EXPECT_TRUE(Logged("Camera::Close: not all image handlers closed, port = 1\n"));
+    EXPECT_FALSE(LoggedContaining("Camera::Close: Camera on port"));
+    ASSERT_EQ(1, doCVLGrab(0, 2));
+    EXPECT_TRUE(WaitForImages(2, 2)) << "the other port keeps working";
+
+    closeCVLPort(0, 2);
+    EXPECT_TRUE(Logged("Camera::Close: Camera on port 2 stopped\n"));
+    EXPECT_TRUE(Logged("Camera::Close: Frame grabber on port 2 disconnected\n"));
+    EXPECT_TRUE(Logged("Camera::Close: leaving on port 2\n"));
+    EXPECT_EQ(0, doCVLGrab(0, 2));
+}
+
+TEST_F(Lifecycle, UnreachableCameraFailsAloneAndTheOtherKeepsWorking) {
+    simulation_.devices[1].unreachable = true;
+    Start();
+    int size[2] = {7, 7};
+    EXPECT_EQ(0, openCVLPort(0, 3, "192.168.0.11.1", size));
+    EXPECT_EQ(0, size[0]);
+    EXPECT_TRUE(
+        Logged("Camera::Open: Error on port 3: Init camera -- VaveZAZ API error code: "
+               "3(icon::Camera::E_CAMERA_NOT_RESPONDING)\n"));
+    EXPECT_TRUE(
+        Logged("openCVLPort: ERROR: camera not opened, grabberNo=0, portNo=3, "
+               "cameraName=192.168.0.11.1\n"));
+    OpenPort(1, kCameraA);
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    EXPECT_TRUE(WaitForImages(1, 1));
+}
+
+TEST_F(Lifecycle, FailedStartLeavesTheCameraClosedAndAnotherOpenSucceeds) {
+    simulation_.devices[0].faults.push_back(Fault{"Camera start", 15, Fault::ONCE, 1});
+    Start();
+    int size[2] = {0, 0};
+    EXPECT_EQ(0, openCVLPort(0, 1, "192.168.0.10.1", size));
+    EXPECT_EQ(kColumns, size[0]) << "the size is known before the start fails";
+    EXPECT_TRUE(
+        Logged("Camera::Open: Error on port 1: Camera start -- VaveZAZ API error code: "
+               "15(icon::Camera::E_ERROR)\n"));
+    EXPECT_TRUE(Logged("Camera::CleanupOnClose: leaving\n"));
+    OpenPort(1, kCameraA);
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    EXPECT_TRUE(WaitForImages(1, 1));
+}
+
+TEST_F(Lifecycle, MissingParameterFileFallsBackToTheDefaultConfiguration) {
+    Start("ConfigurationFile=missing.prm\n");
+    OpenPort(1, kCameraA);
+    const std::string path = (systemDir_ / "missing.prm").string();
+    EXPECT_TRUE(LoggedContaining("ERROR: Camera(192.168.0.10) failed to load configuration file " +
+                                 path + ": Load parameters -- VaveZAZ API error code: 2"));
+    EXPECT_TRUE(Logged("WARNING: Camera(192.168.0.10) will use default configuration\n"));
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    EXPECT_TRUE(WaitForImages(1, 1));
+}
+
+TEST_F(Lifecycle, StatusAtConnectDecidesBetweenStopAndReset) {
+    struct Case {
+        int status;
+        const char* line;
+    };
+    for (const Case& c : {Case{3, "Camera(192.168.0.10) was running, sending stop\n"},
+                          Case{0,
+                               "Camera(192.168.0.10) is in an odd state (status 0), sending "
+                               "reboot\n"},
+                          Case{7,
+                               "Camera(192.168.0.10) is in an odd state (status 7), sending "
+                               "reboot\n"}}) {
+        simulation_.devices[0].startStatus = c.status;
+        Start();
+        OpenPort(1, kCameraA);
+        EXPECT_TRUE(Logged(c.line)) << c.status;
+        const int before = ImagesAnnounced(1);
+        ASSERT_EQ(1, doCVLGrab(0, 1));
+        EXPECT_TRUE(WaitForImages(1, before + 1)) << c.status;
+        finalize();
+        capture_.Clear();
+    }
+}
+
+TEST_F(Lifecycle, FinalizeClosesOpenCamerasAndTheApi) {
+    Start();
+    OpenPort(1, kCameraA);
+    OpenPort(2, kCameraB);
+    doCVLGrab(0, 1);
+    EXPECT_EQ(1, finalize());
+    EXPECT_TRUE(Logged("Camera::~Camera: camera 192.168.0.10\n"));
+    EXPECT_TRUE(Logged("Camera::Close: leaving on port -1\n"));
+    EXPECT_TRUE(Logged("CameraList::Destroy: leaving\n"));
+    EXPECT_EQ(0, doCVLGrab(0, 1));
+}
