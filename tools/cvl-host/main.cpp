@@ -5,26 +5,17 @@
 #include <unistd.h>
 
 #include <boost/program_options.hpp>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
 
+#include "tools/cvl-host/Commands.h"
 #include "tools/cvl-host/HostLibrary.h"
+#include "tools/cvl-host/HostSession.h"
 
 namespace po = boost::program_options;
 
 namespace {
-
-bool verbose = false;
-
-// The driver's log as the host receives it: a timestamp, then the message.
-void HostDebugProc(const char* text) {
-    if (verbose) {
-        std::fputs(text, stdout);
-        std::fflush(stdout);
-    }
-}
 
 std::string DefaultLibraryPath() {
     char exe[PATH_MAX];
@@ -37,28 +28,42 @@ std::string DefaultLibraryPath() {
         .string();
 }
 
-int RunInfo(HostLibrary& driver) {
-    std::cout << "grabbers: " << driver.getCVLMaxNoOfGrabbers() << "\n"
-              << "ports:    " << driver.getCVLMaxNoOfPorts() << "\n";
-    return 0;
-}
-
 struct Options {
     std::string command;
     std::string library;
     std::string systemDir;
+    bool verbose = false;
+    CommandOptions command_options;
 };
 
+const char* const kUsage =
+    "usage: cvl-host [options] [command]\n\n"
+    "commands:\n"
+    "  grab   open a camera configuration on a port, grab images, write them as PGM\n"
+    "         files and print the statistics (the default)\n"
+    "  list   print the camera configurations the driver offers\n"
+    "  props  print (and with --set, write) the properties of an opened port\n"
+    "  info   print the driver's constants\n\n";
+
 bool ParseOptions(int argc, char** argv, Options& options) {
+    CommandOptions& command = options.command_options;
     po::options_description visible("Options");
     visible.add_options()("help,h", "show this help")(
         "library", po::value(&options.library)->default_value(DefaultLibraryPath()),
         "the driver library to load")(
         "system-dir", po::value(&options.systemDir)->default_value("cvl-host-system"),
         "the host's system directory: VaveZAZ.ini and VaveZAZ.log live here")(
-        "verbose,v", po::bool_switch(&verbose), "print the driver's log lines");
+        "camera", po::value(&command.camera), "configuration name (default: the first offered)")(
+        "port", po::value(&command.port)->default_value(1), "host port, 0 to 19")(
+        "count", po::value(&command.count)->default_value(3), "images to grab")(
+        "continuous", po::bool_switch(&command.continuous), "grab in continuous mode")(
+        "out", po::value(&command.outputDir), "where images go (default: <system-dir>/images)")(
+        "set", po::value(&command.settings)->composing(), "props: write NAME=VALUE first")(
+        "timeout-ms", po::value(&command.timeoutMs)->default_value(10000),
+        "longest wait for one image")("verbose,v", po::bool_switch(&options.verbose),
+                                      "print the driver's log lines");
     po::options_description hidden;
-    hidden.add_options()("command", po::value(&options.command)->default_value("info"));
+    hidden.add_options()("command", po::value(&options.command)->default_value("grab"));
     po::options_description all;
     all.add(visible).add(hidden);
     po::positional_options_description positional;
@@ -69,13 +74,29 @@ bool ParseOptions(int argc, char** argv, Options& options) {
               values);
     po::notify(values);
     if (values.count("help") != 0) {
-        std::cout << "usage: cvl-host [options] [command]\n\n"
-                  << "commands:\n"
-                  << "  info   initialize the driver, print its constants, finalize\n\n"
-                  << visible;
+        std::cout << kUsage << visible;
         return false;
     }
+    if (command.port < 0 || command.port >= 20) {
+        throw std::runtime_error("--port must be 0 to 19");
+    }
+    if (command.count < 1) {
+        throw std::runtime_error("--count must be at least 1");
+    }
     return true;
+}
+
+int RunCommand(HostSession& session, const Options& options) {
+    if (options.command == "grab") {
+        return RunGrab(session, options.command_options);
+    }
+    if (options.command == "list") {
+        return RunList(session);
+    }
+    if (options.command == "props") {
+        return RunProps(session, options.command_options);
+    }
+    return RunInfo(session);
 }
 
 }  // namespace
@@ -86,21 +107,30 @@ int main(int argc, char** argv) {
         if (!ParseOptions(argc, argv, options)) {
             return 0;
         }
-        if (options.command != "info") {
+        if (options.command != "grab" && options.command != "list" && options.command != "props" &&
+            options.command != "info") {
             std::cerr << "cvl-host: unknown command '" << options.command << "' (try --help)\n";
             return 2;
         }
         std::filesystem::create_directories(options.systemDir);
         const std::string systemDir = std::filesystem::absolute(options.systemDir).string();
+        if (options.command_options.outputDir.empty()) {
+            options.command_options.outputDir = systemDir + "/images";
+        }
 
         HostLibrary driver(options.library);
-        if (driver.initialize(systemDir.c_str(), &HostDebugProc) != 1) {
+        HostSession session(driver, options.verbose);
+        if (driver.initialize(systemDir.c_str(), &HostSession::OnDebugMessage) != 1) {
             std::cerr << "cvl-host: initialize failed\n";
             return 1;
         }
-        std::cout << "driver:   " << options.library << "\n"
-                  << "system:   " << systemDir << "\n";
-        int result = RunInfo(driver);
+        std::cout << "driver: " << options.library << "\nsystem: " << systemDir << "\n";
+        int result = 1;
+        try {
+            result = RunCommand(session, options);
+        } catch (const std::exception& e) {
+            std::cerr << "cvl-host: " << e.what() << "\n";
+        }
         driver.finalize();
         return result;
     } catch (const std::exception& e) {

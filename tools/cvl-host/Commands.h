@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/cvl-host/HostSession.h"
+
+struct CommandOptions {
+    std::string camera;  // configuration name; empty: the first one offered
+    int port = 1;
+    int count = 3;
+    bool continuous = false;
+    std::string outputDir;
+    std::vector<std::string> settings;  // NAME=VALUE for props
+    int timeoutMs = 10000;
+};
+
+int RunInfo(HostSession& session);
+int RunList(HostSession& session);
+int RunGrab(HostSession& session, const CommandOptions& options);
+int RunProps(HostSession& session, const CommandOptions& options);
