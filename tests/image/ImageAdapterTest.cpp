@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <boost/thread/shared_mutex.hpp>
+#include <condition_variable>
 #include <mutex>
 
 #include "driver/VaveZAZError.h"
 #include "image/AdapterRegistry.h"
 #include "image/ImageAdapterGrayscale.h"
+#include "tests/iconapi/SimTestSupport.h"
 #include "tests/image/ImageTestSupport.h"
 
 using namespace imagetest;
@@ -19,12 +21,27 @@ const ImageSource kCogIntensity{"Hi3D 1", "Intensity", 0, 2, true};
 
 // What the host's completion callback received.
 std::mutex callsMutex;
+std::condition_variable callsChanged;
 std::vector<std::pair<int, int>> calls;
 
 int OnComplete(int grabberNo, int portNo) {
     std::lock_guard<std::mutex> lock(callsMutex);
     calls.emplace_back(grabberNo, portNo);
+    callsChanged.notify_all();
     return 1;
+}
+
+bool WaitForCalls(size_t count) {
+    std::unique_lock<std::mutex> lock(callsMutex);
+    return callsChanged.wait_for(lock, icontest::kWait, [count] { return calls.size() >= count; });
+}
+
+// The camera's hand-off, reduced to lending the delivered buffer to one
+// adapter on the frame grabber's thread.
+void HandOff(const icon::IconBuffer* buffer, icon::FrameGrabber*, void* user) {
+    auto* adapter = static_cast<ImageAdapter*>(user);
+    adapter->ProcessBuffer(
+        boost::shared_ptr<const icon::IconBuffer>(buffer, [](const icon::IconBuffer*) {}));
 }
 
 class AdapterTest : public SimFixture {
@@ -64,6 +81,34 @@ TEST_F(AdapterTest, GrayscaleRangeImageHasOneRowPerScanAndCallsTheHostBack) {
     EXPECT_EQ(1, adapter.CompletedCount().Get());
     EXPECT_TRUE(capture_.Contains(
         "ImageAdapter::NotifyCorvaneImageComplete: grab succesful. calling CB, port=5\n"));
+}
+
+TEST_F(AdapterTest, BuffersFromTheFrameGrabberBecomeImagesOnItsThread) {
+    auto device = SceneDevice();
+    device.ip = "10.0.0.2";
+    device.lineRate = 20000.0;
+    icon::sim::configure(icontest::quickConfig({device}));
+    // Declared before the rig, so the grabber stops before they go.
+    CameraState camera("Cam");
+    std::unique_ptr<ImageAdapterGrayscale> adapter;
+    icontest::Rig rig;
+    ASSERT_EQ(0, rig.open(device.ip, 16, &HandOff, nullptr));
+    camera = Camera(icon::DataFormat(rig.format), 16);
+    adapter = std::make_unique<ImageAdapterGrayscale>(2, "1", camera, CameraParameters("Cam.1"),
+                                                      kCogRange);
+    adapter->SetCompleteCallback(&OnComplete);
+    dynamic_cast<icon::FGEthernetParameters&>(*rig.grabber->getParameters())
+        .setUserData(adapter.get());
+    ASSERT_EQ(0, rig.start());
+    ASSERT_TRUE(WaitForCalls(3));
+    rig.camera->stop();
+    rig.grabber->stopGrab();
+    for (int32_t scan = 0; scan < 16; ++scan) {
+        const uint8_t* row = adapter->GetImageBuffer().GetLine(scan);
+        EXPECT_EQ(kBoxRow, row[32]) << scan;
+        EXPECT_EQ(kBeltRow, row[5]) << scan;
+    }
+    EXPECT_EQ(std::make_pair(0, 2), calls.front());
 }
 
 TEST_F(AdapterTest, CogIntensityIsTheHighByteOfTheSumWord) {
