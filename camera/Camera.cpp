@@ -57,6 +57,13 @@ bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName
     imageSize[1] = 0;
     WriteLog(context_, 2, "Camera::Open: entering port=%d\n", port);
     WriteLog(context_, 1, "Opening camera %s on port %d\n", state_.name.c_str(), port);
+    if (InsideHandOff()) {
+        WriteLog(context_, 1,
+                 "Camera::Open: ERROR: port %d cannot be opened from inside a completion callback "
+                 "of camera %s\n",
+                 port, state_.name.c_str());
+        return false;
+    }
     {
         boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
         if (registry_.adapters.count(port) != 0) {
@@ -131,6 +138,12 @@ void Camera::RemoveAdapter(int32_t port) {
 
 void Camera::Close(int32_t port) {
     WriteLog(context_, 2, "Camera::Close: entering\n");
+    if (InsideHandOff()) {
+        // The hand-off holds the adapter map and the adapter being closed is
+        // still on the stack: closing here could only deadlock.
+        throw std::runtime_error(
+            "Camera::Close: a port cannot be closed from inside its camera's completion callback");
+    }
     {
         // The upgradable hold keeps a buffer hand-off out while adapters go.
         boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);

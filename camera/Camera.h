@@ -79,6 +79,9 @@ class Camera {
     const CameraStatistics& GetStatistics() const { return statistics_; }
 
   private:
+    // True on the thread that is handing this camera's buffer to its adapters,
+    // that is, inside the host's completion callback for it.
+    bool InsideHandOff() const;
     void SetUpFirstPort(int32_t port);
     void AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize);
     void RemoveAdapter(int32_t port);

@@ -97,8 +97,23 @@ void Camera::ProcessBuffer(const icon::IconBuffer* buffer) {
     }
 }
 
+namespace {
+// The camera whose buffer this thread is handing to adapters, if any.
+thread_local const Camera* handingOff = nullptr;
+
+struct HandOffMark {
+    explicit HandOffMark(const Camera* camera) { handingOff = camera; }
+    ~HandOffMark() { handingOff = nullptr; }
+};
+}  // namespace
+
+bool Camera::InsideHandOff() const {
+    return handingOff == this;
+}
+
 void Camera::DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer) {
     boost::upgrade_lock<boost::shared_mutex> handOff(registry_.lock);
+    HandOffMark mark(this);
     for (auto& entry : registry_.adapters) {
         entry.second->ProcessBuffer(buffer);
     }

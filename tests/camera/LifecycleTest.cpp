@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
 
@@ -171,4 +173,27 @@ TEST_F(Lifecycle, FinalizeClosesOpenCamerasAndTheApi) {
     EXPECT_TRUE(Logged("Camera::Close: leaving on port -1\n"));
     EXPECT_TRUE(Logged("CameraList::Destroy: leaving\n"));
     EXPECT_EQ(0, doCVLGrab(0, 1));
+}
+
+TEST_F(Lifecycle, PortsCannotBeOpenedOrClosedFromInsideTheirCompletionCallback) {
+    Start();
+    std::atomic<int> closeCalls{0};
+    std::atomic<int> openResult{-1};
+    onImage = [&](int port) {
+        if (port == 1 && closeCalls++ == 0) {
+            closeCVLPort(0, 1);
+            int size[2];
+            openResult = openCVLPort(0, 2, "192.168.0.10.2", size);
+        }
+    };
+    OpenPort(1, kCameraA);
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    ASSERT_TRUE(WaitForImages(1, 1)) << "the callback must return instead of hanging";
+    EXPECT_EQ(0, openResult.load());
+    EXPECT_TRUE(
+        LoggedContaining("a port cannot be closed from inside its camera's completion "
+                         "callback"));
+    ASSERT_EQ(1, doCVLGrab(0, 1)) << "the port stays open and mapped";
+    EXPECT_TRUE(WaitForImages(1, 2));
+    finalize();  // no callback may outlive the counters it uses
 }
