@@ -11,24 +11,24 @@ namespace {
 // 15) and the overtrigger count (bits 16 to 23).
 constexpr int kMarkWords = 2;
 
-struct ComponentSpec {
+struct ComponentChoice {
     std::string name;
     std::string type;
     bool mark = true;
     bool intensity = true;
 };
 
-Component buildComponent(const ComponentSpec& spec, int columns) {
-    Component component(spec.name, spec.type);
-    if (spec.mark) {
+Component buildComponent(const ComponentChoice& choice, int columns) {
+    Component component(choice.name, choice.type);
+    if (choice.mark) {
         component.addSubComponent(SubComponent("Mark", "MARK", kMarkWords));
     }
-    if (spec.type == "COG") {
+    if (choice.type == "COG") {
         component.addSubComponent(SubComponent("Sum", "WORD", columns));
         component.addSubComponent(SubComponent("XSum", "WORD", columns));
-    } else if (spec.type == "RANGE") {
+    } else if (choice.type == "RANGE") {
         component.addSubComponent(SubComponent("Range", "WORD", columns));
-        if (spec.intensity) {
+        if (choice.intensity) {
             component.addSubComponent(SubComponent("Intensity", "BYTE", columns));
         }
     } else {
@@ -37,10 +37,10 @@ Component buildComponent(const ComponentSpec& spec, int columns) {
     return component;
 }
 
-std::string buildFormat(const std::vector<ComponentSpec>& specs, int columns) {
+std::string buildFormat(const std::vector<ComponentChoice>& choices, int columns) {
     DataFormat format;
-    for (const ComponentSpec& spec : specs) {
-        format.addComponent(buildComponent(spec, columns));
+    for (const ComponentChoice& choice : choices) {
+        format.addComponent(buildComponent(choice, columns));
     }
     return format.toString();
 }
@@ -52,22 +52,22 @@ bool typeFits(const std::string& configuration, const std::string& type) {
     return type == "IMAGE";
 }
 
-bool parseConfiguration(const pugi::xml_node& node, std::vector<ComponentSpec>& specs) {
+bool parseConfiguration(const pugi::xml_node& node, std::vector<ComponentChoice>& choices) {
     const std::string configuration = node.attribute("name").as_string();
     std::set<std::string> names;
     for (const pugi::xml_node& child : node.children()) {
-        ComponentSpec spec;
-        spec.name = child.attribute("name").as_string();
-        spec.type = child.attribute("type").as_string();
-        spec.mark = child.attribute("mark").as_bool(true);
-        spec.intensity = child.attribute("intensity").as_bool(true);
-        if (std::string(child.name()) != "component" || spec.name.empty() ||
-            !typeFits(configuration, spec.type) || !names.insert(spec.name).second) {
+        ComponentChoice choice;
+        choice.name = child.attribute("name").as_string();
+        choice.type = child.attribute("type").as_string();
+        choice.mark = child.attribute("mark").as_bool(true);
+        choice.intensity = child.attribute("intensity").as_bool(true);
+        if (std::string(child.name()) != "component" || choice.name.empty() ||
+            !typeFits(configuration, choice.type) || !names.insert(choice.name).second) {
             return false;
         }
-        specs.push_back(spec);
+        choices.push_back(choice);
     }
-    return !specs.empty();
+    return !choices.empty();
 }
 
 }  // namespace
@@ -92,12 +92,12 @@ int loadParameterFile(const std::string& path, const sim::DeviceConfig& device,
     std::map<std::string, std::string> result = defaultConfigurations(device);
     for (const pugi::xml_node& node : root.children()) {
         const std::string name = node.attribute("name").as_string();
-        std::vector<ComponentSpec> specs;
+        std::vector<ComponentChoice> choices;
         if (std::string(node.name()) != "configuration" ||
-            (name != "Measurement" && name != "Image") || !parseConfiguration(node, specs)) {
+            (name != "Measurement" && name != "Image") || !parseConfiguration(node, choices)) {
             return Camera::E_INVALID_PRM_FILE;
         }
-        result[name] = buildFormat(specs, device.sensor.columns);
+        result[name] = buildFormat(choices, device.sensor.columns);
     }
     formats = std::move(result);
     return Camera::E_ALL_OK;
