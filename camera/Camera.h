@@ -74,9 +74,6 @@ class Camera {
 
     const std::string& GetName() const { return state_.name; }
     bool HasName(const std::string& hostName) const;
-    bool IsOpen() const { return isOpen_; }
-    CameraParameters& GetParameters() { return state_.parameters; }
-    const CameraStatistics& GetStatistics() const { return statistics_; }
 
   private:
     // True on the thread that is handing this camera's buffer to its adapters,

@@ -16,9 +16,4 @@ void AutoResetEvent::Wait() {
     signalled_ = false;
 }
 
-void AutoResetEvent::Reset() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    signalled_ = false;
-}
-
 }  // namespace platform

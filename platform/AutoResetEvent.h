@@ -12,8 +12,6 @@ class AutoResetEvent {
   public:
     void Set();
     void Wait();
-    // Clears a signal nobody consumed.
-    void Reset();
 
   private:
     std::mutex mutex_;
