@@ -100,3 +100,14 @@ int CameraFixture::Property(int port, const char* name) {
     EXPECT_EQ(1, getProperty(0, port, name, &value)) << name;
     return value;
 }
+
+std::string CameraFixture::Statistics(int port) {
+    capture_.Clear();
+    setProperty(0, port, "PrintStats", 1);
+    for (const std::string& message : capture_.Messages()) {
+        if (message.rfind("Camera statistics\n", 0) == 0) {
+            return message;
+        }
+    }
+    return "";
+}

@@ -38,6 +38,8 @@ class CameraFixture : public ContextFixture {
     bool Logged(const std::string& line) const { return capture_.Contains(line); }
     bool LoggedContaining(const std::string& text) const;
     int Property(int port, const char* name);
+    // The statistics text the port prints; empty when it prints none.
+    std::string Statistics(int port);
 
     // Runs in the completion callback, on the thread that finished the image.
     static std::function<void(int port)> onImage;
