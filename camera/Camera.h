@@ -79,6 +79,11 @@ class Camera {
     // True on the thread that is handing this camera's buffer to its adapters,
     // that is, inside the host's completion callback for it.
     bool InsideHandOff() const;
+    // The configuration dialog's working copies and what becomes of them.
+    CameraParameters CameraWorkingCopy();
+    CameraParameters ImageWorkingCopy(const std::string& title, const std::string& imageName);
+    bool SaveConfiguration(HWND parent, const std::string& title, CameraParameters& cameraSet,
+                           CameraParameters& imageSet);
     void SetUpFirstPort(int32_t port);
     void AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize);
     void RemoveAdapter(int32_t port);

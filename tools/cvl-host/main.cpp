@@ -43,6 +43,8 @@ const char* const kUsage =
     "         files and print the statistics (the default)\n"
     "  list   print the camera configurations the driver offers\n"
     "  props  print (and with --set, write) the properties of an opened port\n"
+    "  configure [NAME.N]  open the driver's configuration dialog for a camera\n"
+    "         configuration and print what was saved\n"
     "  info   print the driver's constants\n\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -60,14 +62,19 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         "out", po::value(&command.outputDir), "where images go (default: <system-dir>/images)")(
         "set", po::value(&command.settings)->composing(), "props: write NAME=VALUE first")(
         "timeout-ms", po::value(&command.timeoutMs)->default_value(10000),
-        "longest wait for one image")("verbose,v", po::bool_switch(&options.verbose),
-                                      "print the driver's log lines");
+        "longest wait for one image")("open", po::bool_switch(&command.openFirst),
+                                      "configure: open the camera on --port first, so the "
+                                      "dialog shows its image settings too")(
+        "parent", po::value(&command.parentWindow),
+        "configure: X11 window ID the dialog belongs to")(
+        "verbose,v", po::bool_switch(&options.verbose), "print the driver's log lines");
     po::options_description hidden;
-    hidden.add_options()("command", po::value(&options.command)->default_value("grab"));
+    hidden.add_options()("command", po::value(&options.command)->default_value("grab"))(
+        "name", po::value(&command.camera));
     po::options_description all;
     all.add(visible).add(hidden);
     po::positional_options_description positional;
-    positional.add("command", 1);
+    positional.add("command", 1).add("name", 1);
 
     po::variables_map values;
     po::store(po::command_line_parser(argc, argv).options(all).positional(positional).run(),
@@ -86,7 +93,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-int RunCommand(HostSession& session, const Options& options) {
+int RunCommand(HostSession& session, const Options& options, const std::string& systemDir) {
     if (options.command == "grab") {
         return RunGrab(session, options.command_options);
     }
@@ -95,6 +102,9 @@ int RunCommand(HostSession& session, const Options& options) {
     }
     if (options.command == "props") {
         return RunProps(session, options.command_options);
+    }
+    if (options.command == "configure") {
+        return RunConfigure(session, options.command_options, systemDir);
     }
     return RunInfo(session);
 }
@@ -108,7 +118,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (options.command != "grab" && options.command != "list" && options.command != "props" &&
-            options.command != "info") {
+            options.command != "configure" && options.command != "info") {
             std::cerr << "cvl-host: unknown command '" << options.command << "' (try --help)\n";
             return 2;
         }
@@ -127,7 +137,7 @@ int main(int argc, char** argv) {
         std::cout << "driver: " << options.library << "\nsystem: " << systemDir << "\n";
         int result = 1;
         try {
-            result = RunCommand(session, options);
+            result = RunCommand(session, options, systemDir);
         } catch (const std::exception& e) {
             std::cerr << "cvl-host: " << e.what() << "\n";
         }

@@ -1,0 +1,100 @@
+#include "config/dialog/wx/Toolkit.h"
+
+#include <dlfcn.h>
+#include <gtk/gtk.h>
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include <clocale>
+#include <cstdlib>
+
+#include "driver/DriverContext.h"
+#include "driver/Log.h"
+
+namespace {
+
+// The application object the toolkit needs; the host owns the process, so it
+// has no main window and never ends the process.
+class DriverApp : public wxApp {
+  public:
+    bool OnInit() override { return true; }
+};
+
+// The toolkit's own messages go to the driver's log instead of message boxes
+// or standard error.
+class DriverLog : public wxLog {
+  protected:
+    void DoLogTextAtLevel(wxLogLevel level, const wxString& text) override {
+        WriteLog(DriverContext::Instance(), level <= wxLOG_Warning ? 1 : 3, "wxWidgets: %s\n",
+                 text.utf8_str().data());
+    }
+};
+
+// A failed check inside the toolkit is logged; it must not stop the host.
+void LogAssertion(const wxString& file, int line, const wxString& function,
+                  const wxString& condition, const wxString& message) {
+    WriteLog(DriverContext::Instance(), 1, "wxWidgets: assertion %s failed in %s (%s:%d): %s\n",
+             condition.utf8_str().data(), function.utf8_str().data(), file.utf8_str().data(), line,
+             message.utf8_str().data());
+}
+
+// GTK keeps references into the toolkit's code (widget types, signal
+// handlers) that an unload of the driver would leave dangling. Once the
+// toolkit runs, the driver library therefore stays loaded until the process
+// ends, whatever the host's dlclose.
+void StayLoaded() {
+    Dl_info self;
+    if (::dladdr(reinterpret_cast<void*>(&StartToolkit), &self) != 0 && self.dli_fname != nullptr) {
+        ::dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+bool StartToolkit(std::string& error) {
+    const std::string display = Environment("DISPLAY");
+    if (display.empty() && Environment("WAYLAND_DISPLAY").empty()) {
+        error = "no display to show the configuration dialog on: DISPLAY is not set";
+        return false;
+    }
+    wxSetAssertHandler(&LogAssertion);
+    delete wxLog::SetActiveTarget(new DriverLog);
+    // The toolkit may set the C locale from the environment; the host's
+    // process keeps the one it had, so numbers still read and print the same.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    wxApp::SetInstance(new DriverApp);
+    static char programName[] = "vavezaz";
+    char* arguments[] = {programName, nullptr};
+    int count = 1;
+    // Starts GTK with its checking initialisation, which fails instead of
+    // ending the process when the display cannot be opened.
+    const bool started = wxEntryStart(count, arguments);
+    std::setlocale(LC_ALL, locale.c_str());
+    if (!started) {
+        error = "cannot open the display '" + display + "' to show the configuration dialog";
+        return false;
+    }
+    wxTheApp->SetExitOnFrameDelete(false);
+    StayLoaded();
+    return true;
+}
+
+void SettleToolkit() {
+    if (wxTheApp != nullptr) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
+    }
+    // Bounded: windows that were just destroyed leave only a few events.
+    for (int i = 0; i < 1000 && gtk_events_pending(); ++i) {
+        gtk_main_iteration_do(FALSE);
+    }
+    if (GdkDisplay* display = gdk_display_get_default()) {
+        gdk_display_flush(display);
+    }
+}
