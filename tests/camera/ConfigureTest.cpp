@@ -219,11 +219,12 @@ TEST_F(Configure, AChangedBufferSizeRestartsACameraOnTwoPortsButNotOnOne) {
     capture_.Clear();
     EXPECT_EQ(0, configureCamera(nullptr, Name(kCameraA).c_str()));
     ASSERT_EQ(1u, user_.notices.size());
-    EXPECT_EQ("Configure camera: 192.168.0.10.1|Camera configuration changed. Please reset all "
-              "cameras.",
-              user_.notices[0]);
-    EXPECT_TRUE(Logged(
-        "WARNING: Camera configuration file changed. All cameras must be restarted.\n"));
+    EXPECT_EQ(
+        "Configure camera: 192.168.0.10.1|Camera configuration changed. Please reset all "
+        "cameras.",
+        user_.notices[0]);
+    EXPECT_TRUE(
+        Logged("WARNING: Camera configuration file changed. All cameras must be restarted.\n"));
     int width = 0;
     EXPECT_EQ(0, getProperty(0, 2, "Width", &width)) << "both ports lost their images";
     EXPECT_TRUE(LoggedContaining("No image adapters at port 2"));
@@ -298,8 +299,9 @@ TEST_F(Configure, WithoutAWindowServiceTheCallFailsWithItsReason) {
     OpenPort(1, kCameraA);
     InstallDialogService(nullptr);
     EXPECT_EQ(1, configureCamera(nullptr, Name(kCameraA).c_str()));
-    EXPECT_TRUE(Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: the "
-                       "configuration dialog is not available\n"));
+    EXPECT_TRUE(
+        Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: the "
+               "configuration dialog is not available\n"));
 }
 
 TEST_F(Configure, ASettingsFileThatCannotBeWrittenIsReportedAndKeptWhole) {
@@ -322,6 +324,7 @@ TEST_F(Configure, ASettingsFileThatCannotBeWrittenIsReportedAndKeptWhole) {
     EXPECT_EQ(before, Settings());
     ASSERT_EQ(1u, user_.notices.size());
     EXPECT_NE(std::string::npos, user_.notices[0].find("could not be saved"));
-    EXPECT_TRUE(LoggedContaining("Camera::Configure: ERROR: the settings of camera 192.168.0.10 "
-                                 "could not be saved"));
+    EXPECT_TRUE(
+        LoggedContaining("Camera::Configure: ERROR: the settings of camera 192.168.0.10 "
+                         "could not be saved"));
 }

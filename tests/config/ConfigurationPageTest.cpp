@@ -35,7 +35,8 @@ CameraParameters ImageSet(const std::string& format) {
     imageFormat->value = format;
     set.AddParam(std::move(imageFormat));
     set.AddParam(Choice("CalibrationFilter", {{"Disabled", 0}, {"Enabled", 1}}));
-    set.AddParam(std::make_unique<Param<double>>("Image", "LaserPlaneAngle", 0.0, -90.0, 90.0, 0.0));
+    set.AddParam(
+        std::make_unique<Param<double>>("Image", "LaserPlaneAngle", 0.0, -90.0, 90.0, 0.0));
     set.AddParam(std::make_unique<Param<double>>("Image", "MinHeight", 1.0));
     auto off = std::make_unique<ConstraintEnumOff>("ImageFormat", "Grayscale");
     off->dependents = {"CalibrationFilter", "LaserPlaneAngle", "MinHeight"};

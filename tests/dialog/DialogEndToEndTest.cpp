@@ -3,6 +3,10 @@
 // driven by synthetic key presses. Checked by what lands in VaveZAZ.ini and
 // by the result the host gets. Without Xvfb or xdotool the tests fail and say
 // what is missing: they never pass without having shown the dialog.
+//
+// The toolkit binds to the first display a process opens, for good, so each
+// test needs a process of its own: ctest runs them so (one test per run of
+// the program, as gtest_discover_tests registers them).
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -104,9 +108,9 @@ class Dialog : public ::testing::Test {
     std::string WaitForWindow() {
         const auto deadline = std::chrono::steady_clock::now() + 30s;
         while (std::chrono::steady_clock::now() < deadline) {
-            CommandResult found = RunOnDisplay(
-                display_->Name(), std::string("xdotool search --onlyvisible --name '^") + kTitle +
-                                      "$'");
+            CommandResult found =
+                RunOnDisplay(display_->Name(),
+                             std::string("xdotool search --onlyvisible --name '^") + kTitle + "$'");
             std::istringstream windows(found.output);
             std::string window;
             if (found.status == 0 && windows >> window) {
@@ -117,8 +121,8 @@ class Dialog : public ::testing::Test {
         return "";
     }
     bool WindowShown() {
-        return RunOnDisplay(display_->Name(), std::string("xdotool search --onlyvisible --name '^") +
-                                                  kTitle + "$'")
+        return RunOnDisplay(display_->Name(),
+                            std::string("xdotool search --onlyvisible --name '^") + kTitle + "$'")
                    .status == 0;
     }
     // Gives the window the keyboard and presses the keys in order.
@@ -205,13 +209,15 @@ TEST_F(Dialog, WithoutAUsableDisplayTheCallFailsAndTheHostGoesOn) {
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
     EXPECT_EQ(1, driver_->configureCamera(nullptr, kCamera));
-    EXPECT_TRUE(Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: no display "
-                       "to show the configuration dialog on: DISPLAY is not set"));
+    EXPECT_TRUE(
+        Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: no display "
+               "to show the configuration dialog on: DISPLAY is not set"));
     // A display number no server serves.
     ::setenv("DISPLAY", ":65001", 1);
     EXPECT_EQ(1, driver_->configureCamera(nullptr, kCamera));
-    EXPECT_TRUE(Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: cannot "
-                       "open the display ':65001'"));
+    EXPECT_TRUE(
+        Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: cannot "
+               "open the display ':65001'"));
     // Once a display is there, the next call shows the dialog.
     StartDisplay();
     HostCall call(*driver_, nullptr, kCamera);
@@ -220,4 +226,18 @@ TEST_F(Dialog, WithoutAUsableDisplayTheCallFailsAndTheHostGoesOn) {
     Press(window, "alt+c");
     ASSERT_TRUE(call.Wait(30s));
     EXPECT_EQ(1, call.Result());
+}
+
+TEST_F(Dialog, ALostDisplayFailsTheCallInsteadOfEndingTheHost) {
+    StartDisplay();
+    HostCall call(*driver_, nullptr, kCamera);
+    ASSERT_FALSE(WaitForWindow().empty()) << "the dialog did not show";
+    display_.reset();
+    ASSERT_TRUE(call.Wait(30s)) << "the call did not return after the display went away";
+    EXPECT_EQ(1, call.Result());
+    EXPECT_TRUE(Logged("the connection to the display"));
+    EXPECT_EQ(1, driver_->configureCamera(nullptr, kCamera)) << "later calls fail at once";
+    EXPECT_TRUE(Logged("cannot be shown again until the host process is restarted"));
+    int value = 0;
+    EXPECT_EQ(1, driver_->getProperty(0, 1, "BufferSize", &value)) << "the host goes on";
 }

@@ -1,6 +1,8 @@
 #include "config/dialog/wx/Toolkit.h"
 
+#include <X11/Xlib.h>
 #include <dlfcn.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/init.h>
@@ -9,6 +11,7 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "config/dialog/wx/ToolkitThread.h"
 #include "driver/DriverContext.h"
 #include "driver/Log.h"
 
@@ -50,6 +53,29 @@ void StayLoaded() {
     }
 }
 
+// A broken display connection (the X server went away) would make GTK end
+// the host's process. Instead the toolkit thread is parked for good and the
+// dialog's caller gets an error; the host goes on without dialogs.
+int OnDisplayBroken(Display* display) {
+    WriteLog(DriverContext::Instance(), 1,
+             "configuration dialog: ERROR: the connection to the display %s was lost\n",
+             display != nullptr ? DisplayString(display) : "");
+    ToolkitThread::Instance().DisplayLost();
+}
+
+void OnDisplayBrokenExit(Display* display, void*) {
+    OnDisplayBroken(display);
+}
+
+void KeepProcessOnBrokenDisplay() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+        return;
+    }
+    XSetIOErrorHandler(&OnDisplayBroken);
+    XSetIOErrorExitHandler(gdk_x11_display_get_xdisplay(display), &OnDisplayBrokenExit, nullptr);
+}
+
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -81,6 +107,7 @@ bool StartToolkit(std::string& error) {
         return false;
     }
     wxTheApp->SetExitOnFrameDelete(false);
+    KeepProcessOnBrokenDisplay();
     StayLoaded();
     return true;
 }

@@ -1,5 +1,7 @@
 #include "config/dialog/wx/ToolkitThread.h"
 
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "config/dialog/wx/Toolkit.h"
@@ -13,13 +15,14 @@ ToolkitThread::~ToolkitThread() {
     std::unique_lock<std::mutex> lock(mutex_);
     stop_ = true;
     changed_.notify_all();
-    const bool dialogOpen = busy_;
+    const bool dialogOpen = busy_ || state_ == State::kLost;
     lock.unlock();
     if (!thread_.joinable()) {
         return;
     }
     // A host that unloads the driver while a dialog is still open on another
-    // of its threads cannot wait for it; the thread is left to the exit.
+    // of its threads cannot wait for it, nor can anyone wait for a thread
+    // parked after its display was lost; the thread is left to the exit.
     if (dialogOpen) {
         thread_.detach();
     } else {
@@ -54,6 +57,11 @@ void ToolkitThread::EnsureStarted(std::unique_lock<std::mutex>& lock) {
     if (state_ == State::kRunning) {
         return;
     }
+    if (state_ == State::kLost) {
+        throw std::runtime_error(
+            "the connection to the display was lost; the configuration dialog cannot be shown "
+            "again until the host process is restarted");
+    }
     // A thread whose start failed has ended; it is joined before a new try.
     if (thread_.joinable()) {
         thread_.join();
@@ -63,6 +71,23 @@ void ToolkitThread::EnsureStarted(std::unique_lock<std::mutex>& lock) {
     changed_.wait(lock, [this] { return state_ != State::kStarting; });
     if (state_ != State::kRunning) {
         throw std::runtime_error(startError_);
+    }
+}
+
+void ToolkitThread::DisplayLost() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = State::kLost;
+        if (busy_ && !jobDone_) {
+            jobError_ = std::make_exception_ptr(std::runtime_error(
+                "the connection to the display was lost while the configuration dialog was open; "
+                "nothing was saved"));
+            jobDone_ = true;
+        }
+    }
+    changed_.notify_all();
+    for (;;) {
+        ::pause();
     }
 }
 

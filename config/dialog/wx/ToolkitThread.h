@@ -28,6 +28,11 @@ class ToolkitThread {
     // opened; a later call tries again) or while another job runs.
     void Run(const std::function<void()>& job);
 
+    // Called on the toolkit's thread when its display connection broke: the
+    // waiting host call fails, later calls fail at once, and the thread never
+    // returns (the toolkit cannot go on, and must not end the process).
+    [[noreturn]] void DisplayLost();
+
   private:
     ToolkitThread() = default;
     // Ends the thread when the library is unloaded.
@@ -42,7 +47,7 @@ class ToolkitThread {
     // All below guarded by mutex_. Written by the host thread that calls Run
     // and by the toolkit thread, read by both.
     std::thread thread_;
-    enum class State { kStopped, kStarting, kRunning } state_ = State::kStopped;
+    enum class State { kStopped, kStarting, kRunning, kLost } state_ = State::kStopped;
     std::string startError_;
     const std::function<void()>* job_ = nullptr;
     bool busy_ = false;
