@@ -337,16 +337,14 @@ void PropertyGridWindow::StartTextEdit(size_t row, int32_t item, const std::stri
     textEditor_->Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
         const int key = event.GetKeyCode();
         if (key == WXK_ESCAPE || key == WXK_RETURN || key == WXK_NUMPAD_ENTER || key == WXK_TAB) {
-            // The editor is not destroyed inside its own handler.
-            const bool cancel = key == WXK_ESCAPE;
-            CallAfter([this, cancel] { FinishTextEdit(cancel); });
+            FinishTextEdit(key == WXK_ESCAPE);
             return;
         }
         event.Skip();
     });
     textEditor_->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
         event.Skip();
-        CallAfter([this] { FinishTextEdit(false); });
+        FinishTextEdit(false);
     });
     textEditor_->SetFocus();
     if (typed != 0) {
@@ -365,9 +363,11 @@ void PropertyGridWindow::FinishTextEdit(bool cancel) {
     textEditor_ = nullptr;
     editedItem_ = -1;
     const std::string text = Narrow(editor->GetValue());
+    // The edit ends at once, so that keys pressed next reach the grid; the
+    // control goes later, as this may run inside one of its own handlers.
     editor->Hide();
-    editor->Destroy();
     SetFocus();
+    CallAfter([editor] { editor->Destroy(); });
     // The grid tells the page, which validates and may change other items.
     if (cancel) {
         grid_.CancelInPlaceEdit();

@@ -83,17 +83,27 @@ class ConfigurationPage : public ContextFixture {
 
 }  // namespace
 
+namespace {
+
+const std::type_info& AdapterType(const Param_& param) {
+    const boost::shared_ptr<PropertyControlAdapter> shared = AdapterFor(param);
+    const PropertyControlAdapter& adapter = *shared;
+    return typeid(adapter);
+}
+
+}  // namespace
+
 TEST(PropertyControlAdapters, EachParameterTypeGetsItsAdapterAndOthersAreRefused) {
     ParamString file("Camera", "ConfigurationFile", "a.prm");
     Param<int> fileAsInt("Camera", "ConfigurationFile", 1, 0, 2, 0);
     ParamEnum choice("Image", "ImageFormat", "Grayscale");
     Param<int> count("Camera", "NumberOfScans", 1, 1, 9, 0);
     Param<std::string> plain("Camera", "Plain", "x");
-    EXPECT_EQ(typeid(PropertyControlAdapterFile), typeid(*AdapterFor(file)));
-    EXPECT_EQ(typeid(PropertyControlAdapterFile), typeid(*AdapterFor(fileAsInt)))
+    EXPECT_EQ(typeid(PropertyControlAdapterFile), AdapterType(file));
+    EXPECT_EQ(typeid(PropertyControlAdapterFile), AdapterType(fileAsInt))
         << "the file setting is chosen by name, whatever its type";
-    EXPECT_EQ(typeid(PropertyControlAdapterEnum), typeid(*AdapterFor(choice)));
-    EXPECT_EQ(typeid(PropertyControlAdapterInt), typeid(*AdapterFor(count)));
+    EXPECT_EQ(typeid(PropertyControlAdapterEnum), AdapterType(choice));
+    EXPECT_EQ(typeid(PropertyControlAdapterInt), AdapterType(count));
     EXPECT_EQ(AdapterFor(count).get(), AdapterFor(count).get()) << "one adapter per kind";
     try {
         AdapterFor(plain);

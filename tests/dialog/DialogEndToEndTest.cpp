@@ -86,6 +86,14 @@ class Dialog : public ::testing::Test {
         ASSERT_EQ(1, driver_->openCVLPort(0, 1, kCamera, size));
     }
     void TearDown() override {
+        // A failed test may leave its dialog open: close it, so the host
+        // thread can end.
+        if (call_ && display_ && !call_->Wait(0ms)) {
+            RunOnDisplay(display_->Name(), std::string("xdotool search --name '^") + kTitle +
+                                               "$' windowfocus key Escape alt+c");
+            call_->Wait(30s);
+        }
+        call_.reset();
         if (driver_) {
             driver_->closeCVLPort(0, 1);
             driver_->finalize();
@@ -95,6 +103,12 @@ class Dialog : public ::testing::Test {
 
     // Starts the display and checks the tools; the test fails when either is
     // missing.
+    // Calls configureCamera for kCamera on a host thread of its own.
+    HostCall& StartCall(HWND parent) {
+        call_ = std::make_unique<HostCall>(*driver_, parent, kCamera);
+        return *call_;
+    }
+
     void StartDisplay() {
         ASSERT_FALSE(FindProgram("xdotool").empty())
             << "xdotool is not installed (Debian package xdotool; tools/install-deps.sh "
@@ -155,6 +169,7 @@ class Dialog : public ::testing::Test {
     std::filesystem::path systemDir_;
     std::unique_ptr<HostLibrary> driver_;
     std::unique_ptr<XvfbDisplay> display_;
+    std::unique_ptr<HostCall> call_;
 };
 
 }  // namespace
@@ -163,7 +178,7 @@ TEST_F(Dialog, CancelSavesNothingAndAnswersOne) {
     StartDisplay();
     const std::string before = Settings();
     // A handle that names no window: the dialog is shown without a parent.
-    HostCall call(*driver_, reinterpret_cast<HWND>(0x7ffff3), kCamera);
+    HostCall& call = StartCall(reinterpret_cast<HWND>(0x7ffff3));
     const std::string window = WaitForWindow();
     ASSERT_FALSE(window.empty()) << "the dialog did not show";
     FocusBufferSize(window);
@@ -176,7 +191,7 @@ TEST_F(Dialog, CancelSavesNothingAndAnswersOne) {
 
 TEST_F(Dialog, AnEditConfirmedWithOkIsSavedAndAnswersZero) {
     StartDisplay();
-    HostCall call(*driver_, nullptr, kCamera);
+    HostCall& call = StartCall(nullptr);
     const std::string window = WaitForWindow();
     ASSERT_FALSE(window.empty()) << "the dialog did not show";
     FocusBufferSize(window);
@@ -191,7 +206,7 @@ TEST_F(Dialog, AnEditConfirmedWithOkIsSavedAndAnswersZero) {
 TEST_F(Dialog, AnInvalidEditKeepsOkDisabledUntilItIsMended) {
     StartDisplay();
     const std::string before = Settings();
-    HostCall call(*driver_, nullptr, kCamera);
+    HostCall& call = StartCall(nullptr);
     const std::string window = WaitForWindow();
     ASSERT_FALSE(window.empty()) << "the dialog did not show";
     FocusBufferSize(window);
@@ -220,7 +235,7 @@ TEST_F(Dialog, WithoutAUsableDisplayTheCallFailsAndTheHostGoesOn) {
                "open the display ':65001'"));
     // Once a display is there, the next call shows the dialog.
     StartDisplay();
-    HostCall call(*driver_, nullptr, kCamera);
+    HostCall& call = StartCall(nullptr);
     const std::string window = WaitForWindow();
     ASSERT_FALSE(window.empty()) << "the dialog did not show after the display came";
     Press(window, "alt+c");
@@ -230,7 +245,7 @@ TEST_F(Dialog, WithoutAUsableDisplayTheCallFailsAndTheHostGoesOn) {
 
 TEST_F(Dialog, ALostDisplayFailsTheCallInsteadOfEndingTheHost) {
     StartDisplay();
-    HostCall call(*driver_, nullptr, kCamera);
+    HostCall& call = StartCall(nullptr);
     ASSERT_FALSE(WaitForWindow().empty()) << "the dialog did not show";
     display_.reset();
     ASSERT_TRUE(call.Wait(30s)) << "the call did not return after the display went away";

@@ -8,6 +8,7 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include <atomic>
 #include <clocale>
 #include <cstdlib>
 
@@ -54,13 +55,24 @@ void StayLoaded() {
 }
 
 // A broken display connection (the X server went away) would make GTK end
-// the host's process. Instead the toolkit thread is parked for good and the
-// dialog's caller gets an error; the host goes on without dialogs.
+// the host's process. Instead the toolkit thread is parked for good, holding
+// none of the display's locks, and the dialog's caller gets an error; the host
+// goes on without dialogs. On any other thread (the process's exit handlers
+// closing the dead display) the error is only logged and Xlib returns.
 int OnDisplayBroken(Display* display) {
-    WriteLog(DriverContext::Instance(), 1,
-             "configuration dialog: ERROR: the connection to the display %s was lost\n",
-             display != nullptr ? DisplayString(display) : "");
-    ToolkitThread::Instance().DisplayLost();
+    static std::atomic<bool> logged{false};
+    if (!logged.exchange(true)) {
+        WriteLog(DriverContext::Instance(), 1,
+                 "configuration dialog: ERROR: the connection to the display %s was lost\n",
+                 display != nullptr ? DisplayString(display) : "");
+    }
+    ToolkitThread& toolkit = ToolkitThread::Instance();
+    if (toolkit.IsToolkitThread()) {
+        // Xlib calls this holding the display's user lock for the thread.
+        XUnlockDisplay(display);
+        toolkit.DisplayLost();
+    }
+    return 0;
 }
 
 void OnDisplayBrokenExit(Display* display, void*) {

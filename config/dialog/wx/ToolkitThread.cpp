@@ -91,7 +91,12 @@ void ToolkitThread::DisplayLost() {
     }
 }
 
+bool ToolkitThread::IsToolkitThread() const {
+    return toolkitThread_.load() == std::this_thread::get_id();
+}
+
 void ToolkitThread::Main() {
+    toolkitThread_ = std::this_thread::get_id();
     std::string error;
     const bool started = StartToolkit(error);
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -32,6 +33,8 @@ class ToolkitThread {
     // waiting host call fails, later calls fail at once, and the thread never
     // returns (the toolkit cannot go on, and must not end the process).
     [[noreturn]] void DisplayLost();
+    // True on the toolkit's thread.
+    bool IsToolkitThread() const;
 
   private:
     ToolkitThread() = default;
@@ -54,4 +57,6 @@ class ToolkitThread {
     bool jobDone_ = false;
     std::exception_ptr jobError_;
     bool stop_ = false;
+    // Written by the toolkit thread as it starts; read by any thread.
+    std::atomic<std::thread::id> toolkitThread_{};
 };
