@@ -116,12 +116,18 @@ void CameraList::AddCamera(std::unique_ptr<Camera> camera) {
     cameras_.push_back(std::move(camera));
 }
 
+// The shape comes first: only the address part of a four-dot name can be too
+// long for the address buffer.
 bool CameraList::isIpAddress(const std::string& hostName) {
-    if (StripImageSuffix(hostName).size() > kIpAddressBufferSize) {
+    if (!HasIpCameraShape(hostName)) {
+        return false;
+    }
+    const std::string address = StripImageSuffix(hostName);
+    if (address.size() > kIpAddressBufferSize) {
         WriteLog(context_, 2, "CameraList::isIpAddress: ip address longer than buffer\n");
         return false;
     }
-    return IsIpCameraName(hostName);
+    return IsIpv4Address(address);
 }
 
 bool CameraList::IsCameraAvailable(const std::string& hostName) {
