@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <regex>
 
 #include "driver/CvlDriver.h"
@@ -228,4 +229,36 @@ TEST_F(EntryPoints, OnlyAnAddressShapedNameCanBeLongerThanTheAddressBuffer) {
     EXPECT_EQ(0, openCVLPort(0, 1, longAddress.c_str(), imageSize));
     EXPECT_TRUE(Logged(warning));
     EXPECT_FALSE(LoggedContaining("Adding manual camera"));
+}
+
+namespace {
+int throwingProcCalls = 0;
+
+// A C++ host whose debug procedure runs out of memory.
+void ThrowingProc(const char*) {
+    ++throwingProcCalls;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+// setHWTrigger had no guard, and the log let a failing host procedure's
+// exception through: it reached the host across the C boundary.
+TEST_F(EntryPoints, NoExceptionLeavesAnEntryPointEvenFromAFailingLog) {
+    throwingProcCalls = 0;
+    setDebugMsgProc(&ThrowingProc);
+    int imageSize[2];
+    int value = 0;
+    char row[4];
+    EXPECT_EQ(1, setHWTrigger(0, 3));
+    EXPECT_EQ(0, openCVLPort(0, 1, "", imageSize));
+    EXPECT_EQ(0, doCVLGrab(0, 5));
+    EXPECT_EQ(0, getCVLGrabRow(0, 5, row, 0, 0, 3));
+    EXPECT_EQ(0, getProperty(0, 5, "Width", &value));
+    EXPECT_EQ(0, getProperty(0, 5, "Width", nullptr));
+    closeCVLPort(0, 5);
+    EXPECT_EQ(0, configureCamera(nullptr, "Nobody.1"));
+    EXPECT_EQ(1, initialize(nullptr, &ThrowingProc));
+    EXPECT_EQ(1, finalize());
+    EXPECT_GT(throwingProcCalls, 10) << "every line still went to the host procedure";
+    setDebugMsgProc(LogCapture::Proc());
 }
