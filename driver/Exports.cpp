@@ -130,11 +130,15 @@ int finalize(void) {
         0,
         [&] {
             WriteLog(context, 2, "finalize: entering, refcount=%d\n", context->refCount.load());
-            if (context->refCount-- == 1) {
+            // The count changes only once the teardown has succeeded: from
+            // inside a completion callback the list refuses to go, and the
+            // host's next finalize must still be the last one.
+            if (context->refCount.load() == 1) {
                 CameraList::DestroyInstance();
                 icon::removeErrorHandler();
                 icon::closeApi();
             }
+            --context->refCount;
             WriteLog(context, 2, "finalize: leaving, refcount=%d\n", context->refCount.load());
             return 1;
         },

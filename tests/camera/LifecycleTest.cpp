@@ -197,3 +197,33 @@ TEST_F(Lifecycle, PortsCannotBeOpenedOrClosedFromInsideTheirCompletionCallback) 
     EXPECT_TRUE(WaitForImages(1, 2));
     finalize();  // no callback may outlive the counters it uses
 }
+
+// The camera list used to be destroyed on the grabber's thread, under the
+// hand-off that was calling the host: the camera's destructor threw out of its
+// close and the host process aborted.
+TEST_F(Lifecycle, FinalizeFromInsideACompletionCallbackFailsAndEverythingKeepsWorking) {
+    Start();
+    std::atomic<int> finalizeResult{-1};
+    onImage = [&](int port) {
+        if (port == 1 && finalizeResult == -1) {
+            finalizeResult = finalize();
+        }
+    };
+    const auto [width, height] = OpenPort(1, kCameraA);
+    OpenPort(2, kCameraB);
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    ASSERT_TRUE(WaitForImages(1, 1));
+    EXPECT_EQ(0, finalizeResult.load());
+    EXPECT_TRUE(
+        Logged("finalize: --EXCEPTION caught: CameraList::DestroyInstance: the camera list cannot "
+               "be destroyed from inside a completion callback\n"));
+    EXPECT_EQ(1, context_->refCount.load()) << "a failed finalize counts nothing";
+
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    ASSERT_EQ(1, doCVLGrab(0, 2));
+    EXPECT_TRUE(WaitForImages(1, 2));
+    EXPECT_TRUE(WaitForImages(2, 1)) << "the other camera keeps working too";
+    ReadImage(1, width, height);
+    EXPECT_EQ(1, finalize());
+    EXPECT_TRUE(Logged("CameraList::Destroy: leaving\n"));
+}
