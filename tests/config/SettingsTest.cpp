@@ -187,3 +187,16 @@ TEST_F(Settings, TwoCamerasLoadAtOnce) {
     EXPECT_TRUE(firstRight);
     EXPECT_TRUE(secondRight);
 }
+
+// A damaged file must not bring a non-finite real into the 3D arithmetic.
+TEST_F(Settings, LoadKeepsTheValueOfARealThatIsNotFinite) {
+    CameraParameters set("Cam1.img");
+    set.AddParam(std::make_unique<Param<double>>("Image", "MaxHeight", 1000.0));
+    set.AddParam(std::make_unique<Param<double>>("Image", "MinHeight", 1.0));
+    Put("[Cam1.img]\nMaxHeight=1e999\nMinHeight=nan\n");
+    set.Load();
+    EXPECT_EQ(1000.0, set.GetParameter<double>("MaxHeight"));
+    EXPECT_EQ(0.0, set.GetParameter<double>("MinHeight"));
+    std::string message;
+    EXPECT_TRUE(set.Validate(message)) << message;
+}
