@@ -104,11 +104,18 @@ struct Location {
     ProfileLine lastEntry;
 };
 
+// Where the first line starts: after a UTF-8 byte-order mark, which some
+// editors put at the start of the file. It is no part of the first line, and
+// a write keeps it where it is.
+size_t FirstLineStart(const std::string& text) {
+    return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+}
+
 // Walks the file one line at a time: memory does not grow with the number
 // of lines, however many a damaged file has.
 Location Locate(const std::string& text, const std::string& section, const std::string& key) {
     Location found;
-    for (size_t pos = 0; pos < text.size();) {
+    for (size_t pos = FirstLineStart(text); pos < text.size();) {
         ProfileLine line = ParseLine(text, pos);
         pos = line.end;
         if (line.kind == LineKind::Section) {
@@ -171,7 +178,7 @@ void SetValue(std::string& text, const std::string& section, const std::string& 
         const bool lastLineOfFile = after.end == after.contentEnd;
         text.insert(after.end, (lastLineOfFile ? "\n" : "") + key + "=" + value + "\n");
     } else {
-        if (!text.empty() && !EndsWithLineBreak(text)) {
+        if (text.size() > FirstLineStart(text) && !EndsWithLineBreak(text)) {
             text += '\n';
         }
         text += "[" + section + "]\n" + key + "=" + value + "\n";

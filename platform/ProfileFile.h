@@ -12,9 +12,10 @@ constexpr size_t kProfileValueSize = 256;
 // Reads `key` in `section` of the profile file at `path`: sections in square
 // brackets, one "key=value" line per setting. Section and key names match
 // without regard to case; the first matching section, and in it the first
-// matching key, wins. The value is trimmed and loses one pair of enclosing
-// quotes. A missing or unreadable file, section, key or value gives
-// `defaultValue`. The result is cut to kProfileValueSize - 1 characters.
+// matching key, wins. A UTF-8 byte-order mark at the start of the file is
+// skipped. The value is trimmed and loses one pair of enclosing quotes. A missing or unreadable
+// file, section, key or value gives `defaultValue`. The result is cut to kProfileValueSize - 1
+// characters.
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, const std::string& path);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 
 #include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
@@ -226,4 +227,17 @@ TEST_F(Lifecycle, FinalizeFromInsideACompletionCallbackFailsAndEverythingKeepsWo
     ReadImage(1, width, height);
     EXPECT_EQ(1, finalize());
     EXPECT_TRUE(Logged("CameraList::Destroy: leaving\n"));
+}
+
+// Some editors save the settings file with a UTF-8 byte-order mark; read as
+// part of the first line, it hid the first section and its settings.
+TEST_F(Lifecycle, SettingsFileWithAByteOrderMarkKeepsItsFirstSection) {
+    Start();
+    std::ofstream(systemDir_ / "VaveZAZ.ini", std::ios::binary)
+        << "\xEF\xBB\xBF[192.168.0.10]\r\nNumberOfScans=24\r\nBufferSize=4\r\n";
+    const auto [width, height] = OpenPort(1, kCameraA);
+    EXPECT_EQ(24, height);
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    EXPECT_TRUE(WaitForImages(1, 1));
+    ReadImage(1, width, height);
 }

@@ -155,3 +155,21 @@ TEST_F(ProfileFile, ConcurrentWritesLoseNoKey) {
         EXPECT_EQ("v", Get("S", "b" + std::to_string(i)));
     }
 }
+
+// Some editors start the file with a UTF-8 byte-order mark. Read as part of
+// the first line, it hid the first section's header: reads missed its keys
+// and writes added the section a second time.
+TEST_F(ProfileFile, AByteOrderMarkIsSkippedWhenReadingAndKeptWhenWriting) {
+    const std::string mark = "\xEF\xBB\xBF";
+    Put(mark + "[General]\r\nLogLevel=3\r\n[Cam]\r\nA=1\r\n");
+    EXPECT_EQ("3", Get("General", "LogLevel"));
+    EXPECT_TRUE(Set("General", "LogLevel", "2"));
+    EXPECT_TRUE(Set("General", "DebugViewOutput", "0"));
+    EXPECT_EQ(mark + "[General]\r\nLogLevel=2\r\nDebugViewOutput=0\n[Cam]\r\nA=1\r\n", Content());
+
+    Put(mark + "LogLevel=4\n");
+    EXPECT_EQ("<default>", Get("General", "LogLevel")) << "a key before any section is in none";
+    Put(mark);
+    EXPECT_TRUE(Set("A", "a", "1"));
+    EXPECT_EQ(mark + "[A]\na=1\n", Content());
+}
