@@ -23,20 +23,20 @@ TEST_F(Lifecycle, DiscoveryNamesFourConfigurationsPerCameraInOrder) {
         listed.emplace_back(names[i]);
     }
     ASSERT_EQ(8u, listed.size());
-    EXPECT_EQ("Ranger E55 - 0006774839a1.1", listed[0]);
-    EXPECT_EQ("Ranger E55 - 0006774839a1.4", listed[3]);
-    EXPECT_EQ("Ranger E55 - 0106774839a1.1", listed[4]);
-    EXPECT_TRUE(Logged("CameraList::Init: b/w camera found: Ranger E55 - 0006774839a1\n"));
+    EXPECT_EQ("VZ-Sim 3D - 0a00005a5602.1", listed[0]);
+    EXPECT_EQ("VZ-Sim 3D - 0a00005a5602.4", listed[3]);
+    EXPECT_EQ("VZ-Sim 3D - 0b00005a5602.1", listed[4]);
+    EXPECT_TRUE(Logged("CameraList::Init: b/w camera found: VZ-Sim 3D - 0a00005a5602\n"));
 }
 
 TEST_F(Lifecycle, DiscoveredCameraOpensUnderAnyLetterCase) {
     Start();
     int size[2] = {0, 0};
-    ASSERT_EQ(1, openCVLPort(0, 4, "RANGER e55 - 0006774839a1.2", size));
+    ASSERT_EQ(1, openCVLPort(0, 4, "vz-SIM 3d - 0A00005A5602.2", size));
     EXPECT_EQ(kColumns, size[0]);
     EXPECT_EQ(512, size[1]) << "a discovered camera has no settings here: the default scans";
     EXPECT_TRUE(
-        Logged("openCVLPort: leaving -- Camera Ranger E55 - 0006774839a1 OPENED on "
+        Logged("openCVLPort: leaving -- Camera VZ-Sim 3D - 0a00005a5602 OPENED on "
                "port 4\n"));
     closeCVLPort(0, 4);
     EXPECT_TRUE(Logged("Camera::Close: leaving on port 4\n"));
