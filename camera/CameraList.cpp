@@ -66,6 +66,8 @@ CameraList::~CameraList() {
         Destroy();
     } catch (const std::exception& e) {
         WriteLog(context_, 1, "CameraList::~CameraList: ERROR: %s\n", e.what());
+    } catch (...) {
+        WriteLog(context_, 1, "CameraList::~CameraList: ERROR: cameras not destroyed\n");
     }
     WriteLog(context_, 2, "CameraList::~CameraList: leaving\n");
 }
