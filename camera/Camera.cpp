@@ -41,10 +41,20 @@ Camera::Camera(const char* name, const std::string& ipAddress)
       ipAddress_(ipAddress),
       imageList_(state_) {}
 
+// A destructor must not throw: a camera that cannot close itself is logged
+// and its resources go with it.
 Camera::~Camera() {
     WriteLog(context_, 2, "Camera::~Camera: camera %s\n", state_.name.c_str());
-    if (isOpen_) {
-        Close(-1);
+    try {
+        if (isOpen_) {
+            Close(-1);
+        }
+    } catch (const std::exception& e) {
+        WriteLog(context_, 1, "Camera::~Camera: ERROR: camera %s not closed: %s\n",
+                 state_.name.c_str(), e.what());
+    } catch (...) {
+        WriteLog(context_, 1, "Camera::~Camera: ERROR: camera %s not closed\n",
+                 state_.name.c_str());
     }
 }
 

@@ -8,6 +8,7 @@
 #include "driver/DriverContext.h"
 #include "driver/Log.h"
 #include "icon/IconBuffer.h"
+#include "image/HandOffMark.h"
 
 void GrabberCallback(const icon::IconBuffer* buffer, icon::FrameGrabber*, void* camera) {
     if (camera == nullptr) {
@@ -97,23 +98,13 @@ void Camera::ProcessBuffer(const icon::IconBuffer* buffer) {
     }
 }
 
-namespace {
-// The camera whose buffer this thread is handing to adapters, if any.
-thread_local const Camera* handingOff = nullptr;
-
-struct HandOffMark {
-    explicit HandOffMark(const Camera* camera) { handingOff = camera; }
-    ~HandOffMark() { handingOff = nullptr; }
-};
-}  // namespace
-
 bool Camera::InsideHandOff() const {
-    return handingOff == this;
+    return HandOffMark::IsHandingOff(state_);
 }
 
 void Camera::DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer) {
     boost::upgrade_lock<boost::shared_mutex> handOff(registry_.lock);
-    HandOffMark mark(this);
+    HandOffMark mark(state_);
     for (auto& entry : registry_.adapters) {
         entry.second->ProcessBuffer(buffer);
     }

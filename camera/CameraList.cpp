@@ -10,6 +10,7 @@
 #include "driver/Log.h"
 #include "icon/DeviceCollection.h"
 #include "icon/EthernetCamera.h"
+#include "image/HandOffMark.h"
 
 namespace {
 
@@ -41,9 +42,18 @@ CameraList* CameraList::GetInstance() {
 }
 
 void CameraList::DestroyInstance() {
+    if (InsideCompletionCallback()) {
+        throw std::runtime_error(
+            "CameraList::DestroyInstance: the camera list cannot be destroyed from inside a "
+            "completion callback");
+    }
     CameraList*& list = Instance();
     delete list;
     list = nullptr;
+}
+
+bool CameraList::InsideCompletionCallback() {
+    return HandOffMark::IsHandingOffAny();
 }
 
 CameraList::CameraList() : context_(DriverContext::Instance()) {
@@ -52,7 +62,13 @@ CameraList::CameraList() : context_(DriverContext::Instance()) {
 
 CameraList::~CameraList() {
     WriteLog(context_, 2, "CameraList::~CameraList: entering\n");
-    Destroy();
+    try {
+        Destroy();
+    } catch (const std::exception& e) {
+        WriteLog(context_, 1, "CameraList::~CameraList: ERROR: %s\n", e.what());
+    } catch (...) {
+        WriteLog(context_, 1, "CameraList::~CameraList: ERROR: cameras not destroyed\n");
+    }
     WriteLog(context_, 2, "CameraList::~CameraList: leaving\n");
 }
 
@@ -116,12 +132,18 @@ void CameraList::AddCamera(std::unique_ptr<Camera> camera) {
     cameras_.push_back(std::move(camera));
 }
 
+// The shape comes first: only the address part of a four-dot name can be too
+// long for the address buffer.
 bool CameraList::isIpAddress(const std::string& hostName) {
-    if (StripImageSuffix(hostName).size() > kIpAddressBufferSize) {
+    if (!HasIpCameraShape(hostName)) {
+        return false;
+    }
+    const std::string address = StripImageSuffix(hostName);
+    if (address.size() > kIpAddressBufferSize) {
         WriteLog(context_, 2, "CameraList::isIpAddress: ip address longer than buffer\n");
         return false;
     }
-    return IsIpCameraName(hostName);
+    return IsIpv4Address(address);
 }
 
 bool CameraList::IsCameraAvailable(const std::string& hostName) {
@@ -198,6 +220,11 @@ const char** CameraList::GetConfigNames() {
 }
 
 void CameraList::Destroy() {
+    if (InsideCompletionCallback()) {
+        throw std::runtime_error(
+            "CameraList::Destroy: the cameras cannot be destroyed from inside a completion "
+            "callback");
+    }
     WriteLog(context_, 2, "CameraList::Destroy: entering\n");
     {
         boost::unique_lock<boost::shared_mutex> change(portLock_);

@@ -19,8 +19,13 @@ class CameraList {
   public:
     // The list, created on first use.
     static CameraList* GetInstance();
-    // Deletes the list and every camera in it; the next GetInstance starts afresh.
+    // Deletes the list and every camera in it; the next GetInstance starts
+    // afresh. Throws, changing nothing, inside a completion callback.
     static void DestroyInstance();
+    // True on a thread that is inside the completion callback of any camera's
+    // image: the cameras and the list must not be destroyed there, as the
+    // hand-off that calls the host is still on this thread's stack.
+    static bool InsideCompletionCallback();
 
     ~CameraList();
 
@@ -36,6 +41,8 @@ class CameraList {
     void UnmapCamera(int32_t port);
     int GetConfigCount();
     const char** GetConfigNames();
+    // Deletes every camera, closing the open ones. Throws, changing nothing,
+    // inside a completion callback.
     void Destroy();
 
     int32_t GetDiscoveryState() const { return discoveryState_; }

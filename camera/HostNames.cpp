@@ -1,10 +1,10 @@
 #include "camera/HostNames.h"
 
-#include <arpa/inet.h>
-#include <strings.h>
-
 #include <algorithm>
 #include <stdexcept>
+
+#include "platform/Network.h"
+#include "platform/Strings.h"
 
 std::string StripImageSuffix(const std::string& hostName) {
     size_t dot = hostName.rfind('.');
@@ -20,13 +20,13 @@ std::string GetImageSuffix(const std::string& hostName) {
 }
 
 bool NamesEqual(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && ::strcasecmp(a.c_str(), b.c_str()) == 0;
+    return a.size() == b.size() && platform::CompareNoCase(a.c_str(), b.c_str()) == 0;
 }
 
-bool IsIpCameraName(const std::string& hostName) {
-    if (hostName.empty() || std::count(hostName.begin(), hostName.end(), '.') != 4) {
-        return false;
-    }
-    std::string address = StripImageSuffix(hostName);
-    return ::inet_addr(address.c_str()) != INADDR_NONE;
+bool HasIpCameraShape(const std::string& hostName) {
+    return !hostName.empty() && std::count(hostName.begin(), hostName.end(), '.') == 4;
+}
+
+bool IsIpv4Address(const std::string& address) {
+    return platform::InetAddr(address.c_str()) != platform::kNoAddress;
 }

@@ -13,5 +13,9 @@ std::string GetImageSuffix(const std::string& hostName);
 // Case-insensitive comparison of two names.
 bool NamesEqual(const std::string& a, const std::string& b);
 
-// A host name that is four dotted parts of an IPv4 address and an image suffix.
-bool IsIpCameraName(const std::string& hostName);
+// The shape of a manual camera's host name: not empty, with exactly four dots
+// (an IPv4 address of four parts, a dot and the image suffix).
+bool HasIpCameraShape(const std::string& hostName);
+
+// An address text that the system's IPv4 address rules accept.
+bool IsIpv4Address(const std::string& address);

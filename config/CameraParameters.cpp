@@ -6,6 +6,7 @@
 
 #include "config/SettingsFile.h"
 #include "driver/DriverContext.h"
+#include "driver/Log.h"
 
 namespace {
 
@@ -31,6 +32,19 @@ std::string RangeMessage(const Param_& param) {
 // The remainder is taken in 64 bits: value - min may not fit an int.
 bool IsOffStep(const Param<int>& param) {
     return param.step != 0 && (static_cast<int64_t>(param.value) - param.min) % param.step != 0;
+}
+
+// Every parameter is tried, so that one that cannot be written does not cost
+// the others their place in the file.
+bool Store(const SettingsFile& file, Param_& param) {
+    std::string reason;
+    if (file.Write(param.name, param.ToString(), &reason)) {
+        return true;
+    }
+    WriteLog(DriverContext::Instance(), 1,
+             "CameraParameters::Save: ERROR: %s of section [%s] not written to %s: %s\n",
+             param.name.c_str(), file.Section().c_str(), file.Path().c_str(), reason.c_str());
+    return false;
 }
 
 }  // namespace
@@ -154,10 +168,11 @@ bool CameraParameters::Save() {
     const std::string path = DriverContext::Instance()->SettingsFilePath();
     const SettingsFile own(path, name_);
     const SettingsFile general(path, kGeneralSection);
+    bool allWritten = true;
     for (Param_& param : params_) {
-        if (IsStored(param)) {
-            (param.general ? general : own).Write(param.name, param.ToString());
+        if (IsStored(param) && !Store(param.general ? general : own, param)) {
+            allWritten = false;
         }
     }
-    return true;
+    return allWritten;
 }

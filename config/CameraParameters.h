@@ -48,8 +48,10 @@ class CameraParameters {
 
     // Read and write the persistent, enabled parameters in the settings file
     // of the system directory; without a system directory they do nothing.
-    // Always return true: a missing file keeps the current values, and
-    // Validate reports what is wrong after a load.
+    // Load always returns true: a missing file keeps the current values, and
+    // Validate reports what is wrong after a load. Save writes every
+    // parameter it can and returns false when any was not written, after a
+    // level 1 log line per failure naming the file and the reason.
     bool Load();
     bool Save();
 

@@ -1,9 +1,16 @@
 #include "config/Param.h"
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <locale>
 #include <sstream>
+#include <system_error>
+
+#include "driver/DriverContext.h"
+#include "driver/Log.h"
 
 namespace {
 
@@ -19,24 +26,117 @@ T Saturate(long long number, T low, T high) {
     return number > static_cast<long long>(high) ? high : static_cast<T>(number);
 }
 
-void Parse(const std::string& text, int& value) {
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// White space as the runtime's number readers skip it.
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+const char* SkipDigits(const char* p) {
+    while (IsDigit(*p)) {
+        ++p;
+    }
+    return p;
+}
+
+// The decimal exponent of the first non-zero digit of a mantissa that has
+// one ("123" 2, "0.05" -2), plus the written exponent. Only its sign is used:
+// it tells an overflow from an underflow.
+long DecimalOrder(const char* mantissa, const char* mantissaEnd, const char* exponentEnd) {
+    const char* const point = std::find(mantissa, mantissaEnd, '.');
+    const char* const first =
+        std::find_if(mantissa, mantissaEnd, [](char c) { return c >= '1' && c <= '9'; });
+    long order = first < point ? point - first - 1 : point - first;
+    if (mantissaEnd < exponentEnd) {
+        constexpr long kFarBeyondAnyDouble = 100000;
+        const long exponent = std::strtol(mantissaEnd + 1, nullptr, 10);
+        order += std::clamp(exponent, -kFarBeyondAnyDouble, kFarBeyondAnyDouble);
+    }
+    return order;
+}
+
+// The atof rule, decimal form only: leading white space, an optional sign,
+// digits with an optional point, an optional exponent; 0 when there are no
+// digits, so "nan", "inf" and "0x10" read as 0 as the runtime reads them. The
+// point is '.' whatever the process's locale. A number too small for a double
+// reads as 0; one too large leaves `value` alone and answers false.
+bool ParseReal(const std::string& text, double& value) {
+    const char* p = text.c_str();
+    while (IsSpace(*p)) {
+        ++p;
+    }
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') {
+        ++p;
+    }
+    const char* const mantissa = p;
+    p = SkipDigits(p);
+    size_t digits = static_cast<size_t>(p - mantissa);
+    if (*p == '.') {
+        const char* const fraction = p + 1;
+        p = SkipDigits(fraction);
+        digits += static_cast<size_t>(p - fraction);
+    }
+    if (digits == 0) {
+        value = 0.0;
+        return true;
+    }
+    const char* const mantissaEnd = p;
+    const char* end = mantissaEnd;
+    if (*p == 'e' || *p == 'E') {
+        const char* exponent = p + 1;
+        if (*exponent == '+' || *exponent == '-') {
+            ++exponent;
+        }
+        if (IsDigit(*exponent)) {
+            end = SkipDigits(exponent);
+        }
+    }
+    double magnitude = 0.0;
+    if (std::from_chars(mantissa, end, magnitude).ec == std::errc::result_out_of_range) {
+        if (DecimalOrder(mantissa, mantissaEnd, end) >= 0) {
+            return false;
+        }
+        magnitude = 0.0;
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+bool Parse(const std::string& text, int& value) {
     value = ParseInteger(text);
+    return true;
 }
 
-void Parse(const std::string& text, unsigned int& value) {
+bool Parse(const std::string& text, unsigned int& value) {
     value = Saturate<unsigned int>(LeadingInteger(text), 0, UINT_MAX);
+    return true;
 }
 
-void Parse(const std::string& text, bool& value) {
+bool Parse(const std::string& text, bool& value) {
     value = LeadingInteger(text) != 0;
+    return true;
 }
 
-void Parse(const std::string& text, double& value) {
-    value = std::strtod(text.c_str(), nullptr);
+bool Parse(const std::string& text, double& value) {
+    return ParseReal(text, value);
 }
 
-void Parse(const std::string& text, std::string& value) {
+bool Parse(const std::string& text, std::string& value) {
     value = text;
+    return true;
+}
+
+template <typename T>
+bool IsFinite(const T&) {
+    return true;
+}
+
+bool IsFinite(double value) {
+    return std::isfinite(value);
 }
 
 }  // namespace
@@ -65,9 +165,17 @@ void Param<T>::Assign(const Param_& other) {
     step = source.step;
 }
 
+// A text whose number does not fit the type leaves the value as it was: a
+// damaged settings file must not hand an infinite real to the arithmetic
+// that uses it, and the value kept is one the parameter held before.
 template <typename T>
 void Param<T>::FromString(const std::string& text, bool clamp) {
-    Parse(text, value);
+    if (!Parse(text, value)) {
+        WriteLog(DriverContext::Instance(), 1,
+                 "WARNING: %s: %s: '%s' is not a finite number; the value stays %s\n",
+                 category.c_str(), name.c_str(), text.c_str(), ToString().c_str());
+        return;
+    }
     if (clamp) {
         Clamp();
     }
@@ -92,9 +200,11 @@ const std::string& Param<T>::ToString() {
     return text;
 }
 
+// A non-finite real is never valid: NaN would pass every comparison of a
+// parameter without a range.
 template <typename T>
 bool Param<T>::IsValid() const {
-    return min >= max || (min <= value && value <= max);
+    return IsFinite(value) && (min >= max || (min <= value && value <= max));
 }
 
 template <typename T>

@@ -34,7 +34,7 @@ class ParamEnum : public ParamString {
     std::pair<std::string, int32_t> LabelAt(size_t position) const;
 
     // With storeByValue the text form is the label's value, else the label.
-    // A label read as text is taken unchecked; IsValid rejects a stranger.
+    // A label read as text is taken unchecked; IsValid rejects one not listed.
     void FromString(const std::string& text, bool clamp) override;
     const std::string& ToString() override;
     bool IsValid() const override;

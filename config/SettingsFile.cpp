@@ -9,6 +9,7 @@ std::string SettingsFile::Read(const std::string& key, const std::string& defaul
     return platform::GetPrivateProfileString(section_, key, defaultValue, path_);
 }
 
-void SettingsFile::Write(const std::string& key, const std::string& text) const {
-    platform::WritePrivateProfileString(section_, key, text, path_);
+bool SettingsFile::Write(const std::string& key, const std::string& text,
+                         std::string* reason) const {
+    return platform::WritePrivateProfileString(section_, key, text, path_, reason);
 }

@@ -11,9 +11,14 @@ class SettingsFile {
     // The stored value, cut to 255 characters; `defaultValue` when the file,
     // the section or the key is missing.
     std::string Read(const std::string& key, const std::string& defaultValue) const;
-    // A failed write leaves the file as it was and is not reported: the
-    // values stay in memory and are written again on the next save.
-    void Write(const std::string& key, const std::string& text) const;
+    // False when the value was not written, with the reason in `reason` when
+    // it is given; a failed write leaves the file's old content whole
+    // wherever the system allows it.
+    bool Write(const std::string& key, const std::string& text,
+               std::string* reason = nullptr) const;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Section() const { return section_; }
 
   private:
     std::string path_;

@@ -30,13 +30,24 @@ std::string DriverContext::ResolvePath(const std::string& path) {
     return platform::PathAppend(joined, path) ? joined : path;
 }
 
+// A relative system directory is relative to the working directory, and so
+// is a file named beside it: both are anchored there first, and a far file
+// comes back absolute, so that ResolvePath finds it again. Beside an
+// absolute system directory a relative file already reads as stored and
+// comes back unchanged.
 std::string DriverContext::MakeRelativePath(const std::string& path) {
+    std::string directory = GetSystemPath();
+    std::string file = path;
+    if (platform::PathIsRelative(directory)) {
+        directory = platform::AbsolutePath(directory);
+        file = platform::AbsolutePath(file);
+    }
     std::string relative;
-    if (platform::PathRelativePathTo(relative, GetSystemPath(), path) &&
+    if (platform::PathRelativePathTo(relative, directory, file) &&
         relative.compare(0, 6, "../../") != 0) {
         return relative;
     }
-    return path;
+    return file;
 }
 
 std::string DriverContext::SettingsFilePath() {

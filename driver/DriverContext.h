@@ -39,8 +39,8 @@ class DriverContext {
 
     // A relative path is taken to be inside the system directory.
     std::string ResolvePath(const std::string& path);
-    // The inverse of ResolvePath for files at most one level above the system
-    // directory; anything farther away stays absolute.
+    // The inverse of ResolvePath: files at most one level above the system
+    // directory come back relative to it, anything farther away absolute.
     std::string MakeRelativePath(const std::string& path);
 
     std::string SettingsFilePath();

@@ -130,11 +130,15 @@ int finalize(void) {
         0,
         [&] {
             WriteLog(context, 2, "finalize: entering, refcount=%d\n", context->refCount.load());
-            if (context->refCount-- == 1) {
+            // The count changes only once the teardown has succeeded: from
+            // inside a completion callback the list refuses to go, and the
+            // host's next finalize must still be the last one.
+            if (context->refCount.load() == 1) {
                 CameraList::DestroyInstance();
                 icon::removeErrorHandler();
                 icon::closeApi();
             }
+            --context->refCount;
             WriteLog(context, 2, "finalize: leaving, refcount=%d\n", context->refCount.load());
             return 1;
         },
@@ -146,8 +150,17 @@ int setSystemPath(const char* path) {
     if (path == nullptr || path[0] == '\0') {
         return 0;
     }
-    DriverContext::Instance()->SetSystemPath(path);
-    return 1;
+    DriverContext* context = DriverContext::Instance();
+    return Guarded(
+        0,
+        [&] {
+            context->SetSystemPath(path);
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1, "setSystemPath: --EXCEPTION caught: %s\n", what);
+        },
+        [&] { WriteLog(context, 1, "setSystemPath: --EXCEPTION caught \n"); });
 }
 
 void setDebugMsgProc(DebugMsgProc proc) {
@@ -187,14 +200,18 @@ int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSiz
     imageSize[0] = 0;
     WriteLog(context, 2, "openCVLPort: entering grabberNo=%d, portNo=%d, cameraName=%s\n",
              grabberNo, portNo, Text(cameraName));
-    if (IsUndefinedCamera(cameraName)) {
-        WriteLog(context, 1,
-                 "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, cameraName=%s\n",
-                 grabberNo, portNo, Text(cameraName));
-        return 0;
-    }
     return Guarded(
-        0, [&] { return OpenPort(context, grabberNo, portNo, cameraName, imageSize) ? 1 : 0; },
+        0,
+        [&] {
+            if (IsUndefinedCamera(cameraName)) {
+                WriteLog(context, 1,
+                         "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, "
+                         "cameraName=%s\n",
+                         grabberNo, portNo, Text(cameraName));
+                return 0;
+            }
+            return OpenPort(context, grabberNo, portNo, cameraName, imageSize) ? 1 : 0;
+        },
         [&](const char* what) {
             WriteLog(context, 1, "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
                      grabberNo, portNo, what);
@@ -202,7 +219,7 @@ int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSiz
         [&] {
             WriteLog(context, 1,
                      "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n",
-                     grabberNo, portNo, cameraName);
+                     grabberNo, portNo, Text(cameraName));
         });
 }
 
@@ -285,9 +302,19 @@ int getCVLGrabRow(int grabberNo, int portNo, void* buffer, int row, int firstCol
         [&] { WriteLog(context, 1, "getCVLGrabRow: --EXCEPTION caught \n"); });
 }
 
-int setHWTrigger(int /*grabberNo*/, int /*portNo*/) {
-    WriteLog(DriverContext::Instance(), 2, "setHWTrigger: ");
-    return 1;
+int setHWTrigger(int grabberNo, int portNo) {
+    DriverContext* context = DriverContext::Instance();
+    return Guarded(
+        0,
+        [&] {
+            WriteLog(context, 2, "setHWTrigger: ");
+            return 1;
+        },
+        [&](const char* what) {
+            WriteLog(context, 1, "setHWTrigger: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
+                     grabberNo, portNo, what);
+        },
+        [&] { WriteLog(context, 1, "setHWTrigger: --EXCEPTION caught \n"); });
 }
 
 int setCompleteCallback(int grabberNo, int portNo, CompleteCallback callback) {

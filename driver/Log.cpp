@@ -71,37 +71,55 @@ void AppendToFile(DriverContext* context, const char* timestamp, const char* mes
     std::fclose(file);
 }
 
+// Runs one output of a line. An output that fails (a host procedure that
+// throws, memory running out) loses the line on that output only.
+template <typename Output>
+void Quietly(Output output) noexcept {
+    try {
+        output();
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
-int WriteLog(DriverContext* context, int32_t level, const char* format, ...) {
+// Callers log from destructors, exception handlers and the grabber's thread,
+// so nothing may leave this function.
+int WriteLog(DriverContext* context, int32_t level, const char* format, ...) noexcept {
     if (level > context->logLevel.load(std::memory_order_relaxed) &&
         level > context->debugViewOutput.load(std::memory_order_relaxed)) {
         return 0;
     }
-    platform::ScopedLock lock(context->logLock);
+    try {
+        platform::ScopedLock lock(context->logLock);
 
-    // The buffers live on the stack rather than in shared storage: a host
-    // procedure that logs again from inside this call must not overwrite the
-    // line still being written.
-    char message[kLogMessageSize];
-    va_list args;
-    va_start(args, format);
-    FormatMessage(message, format, args);
-    va_end(args);
+        // The buffers live on the stack rather than in shared storage: a host
+        // procedure that logs again from inside this call must not overwrite
+        // the line still being written.
+        char message[kLogMessageSize];
+        va_list args;
+        va_start(args, format);
+        FormatMessage(message, format, args);
+        va_end(args);
 
-    if (level <= context->debugViewOutput.load()) {
-        platform::OutputDebugString(message);
-    }
-    if (level <= context->logLevel.load()) {
-        char timestamp[kTimestampSize];
-        FormatTimestamp(timestamp);
-        if (DebugMsgProc proc = context->debugMsgProc.load()) {
-            proc(timestamp);
-            proc(message);
+        if (level <= context->debugViewOutput.load()) {
+            Quietly([&] { platform::OutputDebugString(message); });
         }
-        if (context->logIntoFile.load()) {
-            AppendToFile(context, timestamp, message);
+        if (level <= context->logLevel.load()) {
+            char timestamp[kTimestampSize];
+            FormatTimestamp(timestamp);
+            if (DebugMsgProc proc = context->debugMsgProc.load()) {
+                Quietly([&] {
+                    proc(timestamp);
+                    proc(message);
+                });
+            }
+            if (context->logIntoFile.load()) {
+                Quietly([&] { AppendToFile(context, timestamp, message); });
+            }
         }
+    } catch (...) {
+        // Only taking the lock can fail out here; the line is lost.
     }
     return 0;
 }

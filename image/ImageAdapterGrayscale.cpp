@@ -1,6 +1,30 @@
 #include "image/ImageAdapterGrayscale.h"
 
 #include "camera/CameraState.h"
+#include "image/ExtractionHelperCOG.h"
+#include "image/ExtractionHelperDirect.h"
+
+namespace {
+
+// Direct for a plain subcomponent, the "Sum" word for a centre-of-gravity
+// intensity, the centre of gravity for its range. Mark records are no image,
+// also those of a centre-of-gravity component (two words per scan, not a
+// value per column): the direct helper refuses their value type, so the port
+// fails to open rather than failing every grab.
+std::unique_ptr<ExtractionHelper> CreateGrayscaleHelper(const icon::DataFormat& format,
+                                                        const ImageSource& source, int32_t scans) {
+    if (!source.isCog || source.subComponentName == "Mark") {
+        return std::make_unique<ExtractionHelperDirect>(format, source, scans);
+    }
+    if (source.subComponentName != "Intensity") {
+        return std::make_unique<ExtractionHelperCOG>(format, source, scans);
+    }
+    ImageSource sum = source;
+    sum.subComponentName = "Sum";
+    return std::make_unique<ExtractionHelperDirect>(format, sum, scans);
+}
+
+}  // namespace
 
 ImageAdapterGrayscale::ImageAdapterGrayscale(int32_t port, const std::string& imageName,
                                              const CameraState& camera,
@@ -11,7 +35,7 @@ ImageAdapterGrayscale::ImageAdapterGrayscale(int32_t port, const std::string& im
     width_ = source.FindSubComponent(format).getWidth();
     height_ = camera.scansPerBuffer;
     imageBuffer_ = std::make_unique<ImageBuffer>(8, width_, static_cast<uint32_t>(height_));
-    helper_ = CreateExtractionHelper(format, source, camera.scansPerBuffer);
+    helper_ = CreateGrayscaleHelper(format, source, camera.scansPerBuffer);
 }
 
 ImageAdapterGrayscale::~ImageAdapterGrayscale() = default;

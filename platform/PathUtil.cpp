@@ -1,5 +1,7 @@
 #include "platform/PathUtil.h"
 
+#include <unistd.h>
+
 #include <vector>
 
 namespace platform {
@@ -95,6 +97,18 @@ bool PathRelativePathTo(std::string& result, const std::string& fromDir,
     }
     result = relative;
     return true;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!PathIsRelative(path)) {
+        return path;
+    }
+    char directory[kMaxPath];
+    if (::getcwd(directory, sizeof directory) == nullptr) {
+        return path;
+    }
+    std::string absolute = directory;
+    return PathAppend(absolute, path) ? absolute : path;
 }
 
 std::string JoinFileName(const std::string& directory, const char* fileName) {

@@ -20,6 +20,11 @@ bool PathAppend(std::string& base, const std::string& more);
 // when either path is relative or the result would not fit kMaxPath.
 bool PathRelativePathTo(std::string& result, const std::string& fromDir, const std::string& toFile);
 
+// A relative path anchored at the current working directory, with "." and
+// ".." folded; an absolute path as it is. Unchanged when the working
+// directory is unknown or the result would not fit kMaxPath.
+std::string AbsolutePath(const std::string& path);
+
 // `directory` + separator + `fileName`.
 std::string JoinFileName(const std::string& directory, const char* fileName);
 

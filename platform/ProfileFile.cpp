@@ -5,13 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <mutex>
-#include <optional>
 #include <string_view>
+#include <system_error>
+
+#include "platform/FileRewrite.h"
 
 namespace platform {
 namespace {
@@ -104,11 +105,18 @@ struct Location {
     ProfileLine lastEntry;
 };
 
+// Where the first line starts: after a UTF-8 byte-order mark, which some
+// editors put at the start of the file. It is no part of the first line, and
+// a write keeps it where it is.
+size_t FirstLineStart(const std::string& text) {
+    return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+}
+
 // Walks the file one line at a time: memory does not grow with the number
 // of lines, however many a damaged file has.
 Location Locate(const std::string& text, const std::string& section, const std::string& key) {
     Location found;
-    for (size_t pos = 0; pos < text.size();) {
+    for (size_t pos = FirstLineStart(text); pos < text.size();) {
         ProfileLine line = ParseLine(text, pos);
         pos = line.end;
         if (line.kind == LineKind::Section) {
@@ -138,21 +146,24 @@ std::string Unquote(const std::string& value) {
 enum class FileState { Missing, Read, Unreadable };
 
 // Only a regular file is read: a directory, a pipe or a device at the
-// settings path must not block or feed the reader endlessly.
-FileState ReadFile(const std::string& path, std::string& text, mode_t& mode) {
-    struct stat info;
+// settings path must not block or feed the reader endlessly. `info` is the
+// file's status when it was read; `error` says why it could not be.
+FileState ReadFile(const std::string& path, std::string& text, struct stat& info, int& error) {
     if (::stat(path.c_str(), &info) != 0) {
-        return errno == ENOENT || errno == ENOTDIR ? FileState::Missing : FileState::Unreadable;
+        error = errno;
+        return error == ENOENT || error == ENOTDIR ? FileState::Missing : FileState::Unreadable;
     }
     if (!S_ISREG(info.st_mode)) {
+        error = EISDIR;
         return FileState::Unreadable;
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
+        error = errno != 0 ? errno : EIO;
         return FileState::Unreadable;
     }
     text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    mode = info.st_mode & 07777;
+    error = EIO;
     return file.bad() ? FileState::Unreadable : FileState::Read;
 }
 
@@ -171,49 +182,49 @@ void SetValue(std::string& text, const std::string& section, const std::string& 
         const bool lastLineOfFile = after.end == after.contentEnd;
         text.insert(after.end, (lastLineOfFile ? "\n" : "") + key + "=" + value + "\n");
     } else {
-        if (!text.empty() && !EndsWithLineBreak(text)) {
+        if (text.size() > FirstLineStart(text) && !EndsWithLineBreak(text)) {
             text += '\n';
         }
         text += "[" + section + "]\n" + key + "=" + value + "\n";
     }
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes `text` to a new file beside `path` and renames it over `path`, so
-// readers see either the old or the new file, never a part of one.
-bool ReplaceFile(const std::string& path, const std::string& text, std::optional<mode_t> mode) {
-    static std::atomic<unsigned> counter{0};
-    const std::string temp =
-        path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = WriteAll(fd, text) && (!mode || ::fchmod(fd, *mode) == 0) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-    }
-    return ok;
-}
-
 bool HasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
+}
+
+bool Fail(std::string& reason, const std::string& what, int error) {
+    reason = what + ": " + std::generic_category().message(error);
+    return false;
+}
+
+bool WriteValue(const std::string& section, const std::string& key, const std::string& value,
+                const std::string& path, std::string& reason) {
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+        reason = "a line break in the section name, the key or the value would split its line";
+        return false;
+    }
+    // Writes are read-modify-write; two at once would lose one of them.
+    static std::mutex writeLock;
+    std::lock_guard<std::mutex> lock(writeLock);
+    std::string target;
+    if (!ResolveLinks(path, target, reason)) {
+        return false;
+    }
+    std::string text;
+    struct stat info;
+    int error = 0;
+    const FileState state = ReadFile(target, text, info, error);
+    // Rewriting a file that cannot be read would lose its content.
+    if (state == FileState::Unreadable) {
+        return Fail(reason, "cannot read it", error);
+    }
+    if (state == FileState::Read && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return Fail(reason, "may not write it", errno);
+    }
+    const std::string oldText = text;
+    SetValue(text, section, key, value);
+    return RewriteFile(target, state == FileState::Read ? &info : nullptr, oldText, text, reason);
 }
 
 }  // namespace
@@ -222,8 +233,9 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
                                     const std::string& defaultValue, const std::string& path) {
     std::string value = defaultValue;
     std::string text;
-    mode_t mode = 0;
-    if (ReadFile(path, text, mode) == FileState::Read) {
+    struct stat info;
+    int error = 0;
+    if (ReadFile(path, text, info, error) == FileState::Read) {
         const Location found = Locate(text, section, key);
         if (found.keyFound && found.keyLine.hasValue) {
             value = Unquote(found.keyLine.value);
@@ -233,25 +245,14 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 }
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
-                               const std::string& value, const std::string& path) {
-    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
-        return false;
+                               const std::string& value, const std::string& path,
+                               std::string* reason) {
+    std::string why;
+    const bool written = WriteValue(section, key, value, path, why);
+    if (!written && reason != nullptr) {
+        *reason = why;
     }
-    // Writes are read-modify-replace; two at once would lose one of them.
-    static std::mutex writeLock;
-    std::lock_guard<std::mutex> lock(writeLock);
-    std::string text;
-    mode_t mode = 0;
-    const FileState state = ReadFile(path, text, mode);
-    // Rewriting a file that cannot be read, or may not be written, would
-    // replace its content or its protection.
-    if (state == FileState::Unreadable ||
-        (state == FileState::Read && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)) {
-        return false;
-    }
-    SetValue(text, section, key, value);
-    return ReplaceFile(path, text,
-                       state == FileState::Read ? std::optional<mode_t>(mode) : std::nullopt);
+    return written;
 }
 
 }  // namespace platform

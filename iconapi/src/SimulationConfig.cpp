@@ -22,7 +22,7 @@ namespace {
 DeviceConfig defaultDevice(const char* ip, unsigned char lastMacByte, uint64_t seed) {
     DeviceConfig d;
     d.ip = ip;
-    d.mac = {{0xa1, 0x39, 0x48, 0x77, 0x06, lastMacByte}};
+    d.mac = {{0x02, 0x56, 0x5a, 0x00, 0x00, lastMacByte}};
     d.seed = seed;
     SceneObject box;
     box.x = -150.0;
@@ -254,8 +254,8 @@ bool parseDevice(const pugi::xml_node& node, DeviceConfig& d, std::string& error
 
 SimulationConfig SimulationConfig::embeddedDefault() {
     SimulationConfig config;
-    config.devices = {defaultDevice("192.168.0.10", 0x00, 1),
-                      defaultDevice("192.168.0.11", 0x01, 2)};
+    config.devices = {defaultDevice("192.168.0.10", 0x0a, 1),
+                      defaultDevice("192.168.0.11", 0x0b, 2)};
     return config;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 
 #include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
@@ -22,20 +23,20 @@ TEST_F(Lifecycle, DiscoveryNamesFourConfigurationsPerCameraInOrder) {
         listed.emplace_back(names[i]);
     }
     ASSERT_EQ(8u, listed.size());
-    EXPECT_EQ("Ranger E55 - 0006774839a1.1", listed[0]);
-    EXPECT_EQ("Ranger E55 - 0006774839a1.4", listed[3]);
-    EXPECT_EQ("Ranger E55 - 0106774839a1.1", listed[4]);
-    EXPECT_TRUE(Logged("CameraList::Init: b/w camera found: Ranger E55 - 0006774839a1\n"));
+    EXPECT_EQ("VZ-Sim 3D - 0a00005a5602.1", listed[0]);
+    EXPECT_EQ("VZ-Sim 3D - 0a00005a5602.4", listed[3]);
+    EXPECT_EQ("VZ-Sim 3D - 0b00005a5602.1", listed[4]);
+    EXPECT_TRUE(Logged("CameraList::Init: b/w camera found: VZ-Sim 3D - 0a00005a5602\n"));
 }
 
 TEST_F(Lifecycle, DiscoveredCameraOpensUnderAnyLetterCase) {
     Start();
     int size[2] = {0, 0};
-    ASSERT_EQ(1, openCVLPort(0, 4, "RANGER e55 - 0006774839a1.2", size));
+    ASSERT_EQ(1, openCVLPort(0, 4, "vz-SIM 3d - 0A00005A5602.2", size));
     EXPECT_EQ(kColumns, size[0]);
     EXPECT_EQ(512, size[1]) << "a discovered camera has no settings here: the default scans";
     EXPECT_TRUE(
-        Logged("openCVLPort: leaving -- Camera Ranger E55 - 0006774839a1 OPENED on "
+        Logged("openCVLPort: leaving -- Camera VZ-Sim 3D - 0a00005a5602 OPENED on "
                "port 4\n"));
     closeCVLPort(0, 4);
     EXPECT_TRUE(Logged("Camera::Close: leaving on port 4\n"));
@@ -196,4 +197,47 @@ TEST_F(Lifecycle, PortsCannotBeOpenedOrClosedFromInsideTheirCompletionCallback) 
     ASSERT_EQ(1, doCVLGrab(0, 1)) << "the port stays open and mapped";
     EXPECT_TRUE(WaitForImages(1, 2));
     finalize();  // no callback may outlive the counters it uses
+}
+
+// The camera list used to be destroyed on the grabber's thread, under the
+// hand-off that was calling the host: the camera's destructor threw out of its
+// close and the host process aborted.
+TEST_F(Lifecycle, FinalizeFromInsideACompletionCallbackFailsAndEverythingKeepsWorking) {
+    Start();
+    std::atomic<int> finalizeResult{-1};
+    onImage = [&](int port) {
+        if (port == 1 && finalizeResult == -1) {
+            finalizeResult = finalize();
+        }
+    };
+    const auto [width, height] = OpenPort(1, kCameraA);
+    OpenPort(2, kCameraB);
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    ASSERT_TRUE(WaitForImages(1, 1));
+    EXPECT_EQ(0, finalizeResult.load());
+    EXPECT_TRUE(
+        Logged("finalize: --EXCEPTION caught: CameraList::DestroyInstance: the camera list cannot "
+               "be destroyed from inside a completion callback\n"));
+    EXPECT_EQ(1, context_->refCount.load()) << "a failed finalize counts nothing";
+
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    ASSERT_EQ(1, doCVLGrab(0, 2));
+    EXPECT_TRUE(WaitForImages(1, 2));
+    EXPECT_TRUE(WaitForImages(2, 1)) << "the other camera keeps working too";
+    ReadImage(1, width, height);
+    EXPECT_EQ(1, finalize());
+    EXPECT_TRUE(Logged("CameraList::Destroy: leaving\n"));
+}
+
+// Some editors save the settings file with a UTF-8 byte-order mark; read as
+// part of the first line, it hid the first section and its settings.
+TEST_F(Lifecycle, SettingsFileWithAByteOrderMarkKeepsItsFirstSection) {
+    Start();
+    std::ofstream(systemDir_ / "VaveZAZ.ini", std::ios::binary)
+        << "\xEF\xBB\xBF[192.168.0.10]\r\nNumberOfScans=24\r\nBufferSize=4\r\n";
+    const auto [width, height] = OpenPort(1, kCameraA);
+    EXPECT_EQ(24, height);
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    EXPECT_TRUE(WaitForImages(1, 1));
+    ReadImage(1, width, height);
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <string>
 #include <typeinfo>
+#include <vector>
 
 #include "config/ParamEnum.h"
 
@@ -54,6 +57,49 @@ TEST(ParamText, RealsBoolsAndTexts) {
     EXPECT_FALSE(text.IsValid());
     text.FromString("\xff", true);
     EXPECT_EQ("d", text.value);
+}
+
+// Reals are decimal numbers, as the runtime's atof reads them. Read with the
+// C library's full grammar, "nan", "inf" and hexadecimal texts got in, and
+// NaN passed every test of a parameter without a range.
+TEST(ParamText, RealsAreDecimalOnlyAndNeverNonFinite) {
+    Param<double> real("Image", "MinHeight", 1.0);
+    const std::pair<std::string, double> cases[] = {{" 12.5mm", 12.5},
+                                                    {"-3e2", -300.0},
+                                                    {"+.5", 0.5},
+                                                    {"5.", 5.0},
+                                                    {"1e", 1.0},
+                                                    {"2E+1x", 20.0},
+                                                    {"nan", 0.0},
+                                                    {"-inf", 0.0},
+                                                    {"0x10", 0.0},
+                                                    {"0x1p4", 0.0},
+                                                    {"1,5", 1.0},
+                                                    {".", 0.0},
+                                                    {"e5", 0.0},
+                                                    {"-1e-400", 0.0},
+                                                    {"0." + std::string(400, '0') + "1", 0.0},
+                                                    {"1e-99999999999999999999", 0.0}};
+    for (const auto& [text, expected] : cases) {
+        real.FromString(text, false);
+        EXPECT_EQ(expected, real.value) << text;
+        EXPECT_TRUE(real.IsValid()) << text;
+    }
+
+    real.value = 7.0;
+    for (const std::string& overflow : std::vector<std::string>{
+             "1e999", "-1e999", "1" + std::string(400, '0'), "0.001e99999999999999999999"}) {
+        real.FromString(overflow, false);
+        EXPECT_EQ(7.0, real.value) << overflow << " keeps the value it had";
+    }
+
+    Param<double> ranged("Image", "LaserPlaneAngle", 0.0, -90.0, 90.0, 0.0);
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        real.value = bad;
+        ranged.value = bad;
+        EXPECT_FALSE(real.IsValid()) << bad;
+        EXPECT_FALSE(ranged.IsValid()) << bad;
+    }
 }
 
 TEST(ParamEnumTest, LabelsValuesAndTextForms) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "platform/ProfileFile.h"
@@ -13,20 +16,25 @@ using platform::WritePrivateProfileString;
 
 namespace {
 
-// The superuser ignores file permissions; tests of them act as an ordinary
-// user while this object lives.
-class OrdinaryUser {
-  public:
-    OrdinaryUser() : user_(::geteuid()) {
-        if (user_ == 0) {
-            EXPECT_EQ(0, ::seteuid(65534));
-        }
-    }
-    ~OrdinaryUser() { EXPECT_EQ(0, ::seteuid(user_)); }
+struct stat Status(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(0, ::lstat(path.c_str(), &info)) << path;
+    return info;
+}
 
-  private:
-    uid_t user_;
-};
+// Writes under a file-size limit, as a full disk refuses them.
+bool SetWithSizeLimit(const std::function<bool()>& set) {
+    rlimit saved;
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = set();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    return written;
+}
 
 }  // namespace
 
@@ -109,35 +117,115 @@ TEST_F(ProfileFile, WritingKeepsEverythingElseByteForByte) {
 
 TEST_F(ProfileFile, AFailedWriteLeavesTheOldFile) {
     Put("[A]\na=1\n");
-    rlimit saved;
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = Set("A", "a", std::string(200, 'x'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
-    EXPECT_FALSE(written);
+    std::string reason;
+    EXPECT_FALSE(SetWithSizeLimit([&] {
+        return WritePrivateProfileString("A", "a", std::string(200, 'x'), Path(), &reason);
+    }));
+    EXPECT_EQ("cannot write: File too large", reason);
     EXPECT_EQ("[A]\na=1\n", Content());
+    EXPECT_EQ(1u, FilesInDir()) << "no temporary file is left behind";
+
+    // Written in place (the file has a second link): the room is reserved
+    // before the first byte changes.
+    std::filesystem::create_hard_link(Path(), Dir() / "other.ini");
+    EXPECT_FALSE(SetWithSizeLimit([&] { return Set("A", "a", std::string(200, 'x')); }));
+    EXPECT_EQ("[A]\na=1\n", Content());
+}
+
+// Writes used to replace the file with a new one: the failures below were
+// a link turned into a copy, links and owner lost, and a file in a directory
+// the driver may not create files in not written at all.
+TEST_F(ProfileFile, ASymbolicLinkIsWrittenThroughToItsTarget) {
+    std::filesystem::create_directory(Dir() / "real");
+    std::ofstream(Dir() / "real" / "settings.ini") << "[A]\na=1\n";
+    std::filesystem::create_symlink("real/settings.ini", Dir() / "middle.ini");
+    std::filesystem::create_symlink(Dir() / "middle.ini", Path());
+    EXPECT_TRUE(Set("A", "a", "2"));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path()));
+    EXPECT_TRUE(std::filesystem::is_symlink(Dir() / "middle.ini"));
+    EXPECT_EQ("[A]\na=2\n", Content());
+    EXPECT_EQ(1u, std::distance(std::filesystem::directory_iterator(Dir() / "real"),
+                                std::filesystem::directory_iterator()));
+
+    std::filesystem::remove(Dir() / "real" / "settings.ini");
+    EXPECT_TRUE(Set("B", "b", "1")) << "a link to a file not there yet creates the file";
+    EXPECT_EQ("[B]\nb=1\n", Content());
+
+    std::filesystem::remove(Dir() / "middle.ini");
+    std::filesystem::create_symlink(Path(), Dir() / "middle.ini");
+    std::string reason;
+    EXPECT_FALSE(WritePrivateProfileString("A", "a", "3", Path(), &reason));
+    EXPECT_EQ("cannot follow its symbolic link: Too many levels of symbolic links", reason);
+}
+
+TEST_F(ProfileFile, HardLinksOwnerAndModeStay) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs the superuser, to act as two different users";
+    }
+    Put("[A]\na=1\n");
+    ASSERT_EQ(0, ::chown(Path().c_str(), OrdinaryUser::kNobody, OrdinaryUser::kNobody));
+    ASSERT_EQ(0, ::chmod(Path().c_str(), 0640));
+    EXPECT_TRUE(Set("A", "a", "2"));
+    struct stat info = Status(Path());
+    EXPECT_EQ(OrdinaryUser::kNobody, info.st_uid);
+    EXPECT_EQ(OrdinaryUser::kNobody, info.st_gid);
+    EXPECT_EQ(0640u, info.st_mode & 07777);
+
+    const std::string other = (Dir() / "other.ini").string();
+    ASSERT_EQ(0, ::link(Path().c_str(), other.c_str()));
+    EXPECT_TRUE(Set("A", "a", "3"));
+    EXPECT_EQ(Status(other).st_ino, Status(Path()).st_ino);
+    EXPECT_EQ("[A]\na=3\n", Content());
+    EXPECT_TRUE(Set("A", "a", "4444444444"));
+    EXPECT_TRUE(Set("A", "a", "4"));
+    EXPECT_EQ("[A]\na=4\n", Content());
+    std::ifstream linked(other, std::ios::binary);
+    EXPECT_EQ("[A]\na=4\n", std::string(std::istreambuf_iterator<char>(linked), {}))
+        << "a shorter text leaves no tail of the longer one";
+}
+
+TEST_F(ProfileFile, AWritableFileIsWrittenWhereNoNewFileCanBeMade) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs the superuser, to act as two different users";
+    }
+    using std::filesystem::perms;
+    Put("[A]\na=1\n");
+    std::filesystem::permissions(
+        Path(), perms::owner_read | perms::owner_write | perms::others_read | perms::others_write);
+    const ino_t inode = Status(Path()).st_ino;
+
+    // A directory the user may not create files in.
+    std::filesystem::permissions(Dir(), perms::owner_all | perms::others_read | perms::others_exec);
+    std::optional<OrdinaryUser> user(std::in_place);
+    EXPECT_TRUE(Set("A", "a", "2"));
+    user.reset();
+    EXPECT_EQ("[A]\na=2\n", Content());
+
+    // A directory the user may write in, beside a file of another owner
+    // that a new file of the user's could not replace.
+    std::filesystem::permissions(Dir(), perms::all);
+    user.emplace();
+    EXPECT_TRUE(Set("A", "a", "3"));
+    user.reset();
+    EXPECT_EQ("[A]\na=3\n", Content());
+    EXPECT_EQ(inode, Status(Path()).st_ino);
+    EXPECT_EQ(0u, Status(Path()).st_uid);
     EXPECT_EQ(1u, FilesInDir());
 }
 
-TEST_F(ProfileFile, AReadOnlyDirectoryOrFileIsNotWritten) {
+TEST_F(ProfileFile, AnUnwritableFileIsNotWrittenAndSaysWhy) {
     using std::filesystem::perms;
     Put("[A]\na=1\n");
     std::filesystem::permissions(Path(), perms::owner_read | perms::others_read);
     std::filesystem::permissions(Dir(), perms::all);
-    std::optional<OrdinaryUser> user(std::in_place);
-    EXPECT_FALSE(Set("A", "a", "2"));
-    user.reset();
-    std::filesystem::permissions(Path(), perms::all);
-    std::filesystem::permissions(
-        Dir(), perms::owner_read | perms::owner_exec | perms::others_read | perms::others_exec);
-    user.emplace();
-    EXPECT_FALSE(Set("A", "a", "2"));
-    user.reset();
+    std::string reason;
+    {
+        OrdinaryUser user;
+        EXPECT_FALSE(WritePrivateProfileString("A", "a", "2", Path(), &reason));
+    }
+    EXPECT_EQ("may not write it: Permission denied", reason);
     EXPECT_EQ("[A]\na=1\n", Content());
+    EXPECT_EQ(1u, FilesInDir());
 }
 
 TEST_F(ProfileFile, ConcurrentWritesLoseNoKey) {
@@ -154,4 +242,22 @@ TEST_F(ProfileFile, ConcurrentWritesLoseNoKey) {
         EXPECT_EQ("v", Get("S", "a" + std::to_string(i)));
         EXPECT_EQ("v", Get("S", "b" + std::to_string(i)));
     }
+}
+
+// Some editors start the file with a UTF-8 byte-order mark. Read as part of
+// the first line, it hid the first section's header: reads missed its keys
+// and writes added the section a second time.
+TEST_F(ProfileFile, AByteOrderMarkIsSkippedWhenReadingAndKeptWhenWriting) {
+    const std::string mark = "\xEF\xBB\xBF";
+    Put(mark + "[General]\r\nLogLevel=3\r\n[Cam]\r\nA=1\r\n");
+    EXPECT_EQ("3", Get("General", "LogLevel"));
+    EXPECT_TRUE(Set("General", "LogLevel", "2"));
+    EXPECT_TRUE(Set("General", "DebugViewOutput", "0"));
+    EXPECT_EQ(mark + "[General]\r\nLogLevel=2\r\nDebugViewOutput=0\n[Cam]\r\nA=1\r\n", Content());
+
+    Put(mark + "LogLevel=4\n");
+    EXPECT_EQ("<default>", Get("General", "LogLevel")) << "a key before any section is in none";
+    Put(mark);
+    EXPECT_TRUE(Set("A", "a", "1"));
+    EXPECT_EQ(mark + "[A]\na=1\n", Content());
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 #include "config/CameraDefaults.h"
@@ -8,6 +9,7 @@
 #include "config/ParamEnum.h"
 #include "driver/DriverContext.h"
 #include "tests/config/TempDir.h"
+#include "tests/support/LogCapture.h"
 
 using namespace std::string_literals;
 
@@ -186,4 +188,46 @@ TEST_F(Settings, TwoCamerasLoadAtOnce) {
     second.join();
     EXPECT_TRUE(firstRight);
     EXPECT_TRUE(secondRight);
+}
+
+// A damaged file must not bring a non-finite real into the 3D arithmetic.
+TEST_F(Settings, LoadKeepsTheValueOfARealThatIsNotFinite) {
+    CameraParameters set("Cam1.img");
+    set.AddParam(std::make_unique<Param<double>>("Image", "MaxHeight", 1000.0));
+    set.AddParam(std::make_unique<Param<double>>("Image", "MinHeight", 1.0));
+    Put("[Cam1.img]\nMaxHeight=1e999\nMinHeight=nan\n");
+    set.Load();
+    EXPECT_EQ(1000.0, set.GetParameter<double>("MaxHeight"));
+    EXPECT_EQ(0.0, set.GetParameter<double>("MinHeight"));
+    std::string message;
+    EXPECT_TRUE(set.Validate(message)) << message;
+}
+
+// The dialog tells the user when the settings were not stored; Save used to
+// answer true whatever happened to the file.
+TEST_F(Settings, SaveReportsAFileItCannotWriteWithItsReason) {
+    LogCapture capture;
+    DriverContext::Instance()->debugMsgProc = LogCapture::Proc();
+    Put("[Cam1]\nBufferSize=20\n");
+    std::filesystem::permissions(
+        Path(), std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+    CameraParameters set = Camera("Cam1");
+    set.GetParam("BufferSize").FromString("30", false);
+    std::optional<OrdinaryUser> user(std::in_place);
+    const bool saved = set.Save();
+    user.reset();
+    DriverContext::Instance()->debugMsgProc = nullptr;
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(
+        capture.Contains("CameraParameters::Save: ERROR: BufferSize of section [Cam1] not "
+                         "written to " +
+                         Path() + ": may not write it: Permission denied\n"));
+    EXPECT_TRUE(
+        capture.Contains("CameraParameters::Save: ERROR: LogLevel of section [General] "
+                         "not written to " +
+                         Path() + ": may not write it: Permission denied\n"));
+    EXPECT_EQ("[Cam1]\nBufferSize=20\n", Content());
+
+    std::filesystem::permissions(Path(), std::filesystem::perms::owner_all);
+    EXPECT_TRUE(set.Save());
 }

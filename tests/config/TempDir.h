@@ -9,6 +9,28 @@
 #include <sstream>
 #include <string>
 
+// The superuser ignores file permissions; tests of them act as an ordinary
+// user while this object lives.
+class OrdinaryUser {
+  public:
+    OrdinaryUser() : user_(::geteuid()), group_(::getegid()) {
+        if (user_ == 0) {
+            EXPECT_EQ(0, ::setegid(kNobody));
+            EXPECT_EQ(0, ::seteuid(kNobody));
+        }
+    }
+    ~OrdinaryUser() {
+        EXPECT_EQ(0, ::seteuid(user_));
+        EXPECT_EQ(0, ::setegid(group_));
+    }
+
+    static constexpr uid_t kNobody = 65534;
+
+  private:
+    uid_t user_;
+    gid_t group_;
+};
+
 // A fresh directory per test holding the one settings file under test.
 class TempDir : public ::testing::Test {
   protected:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <regex>
 
 #include "driver/CvlDriver.h"
@@ -26,6 +27,14 @@ class EntryPoints : public ContextFixture {
     }
 
     bool Logged(const std::string& line) const { return capture_.Contains(line); }
+    bool LoggedContaining(const std::string& text) const {
+        for (const std::string& message : capture_.Messages()) {
+            if (message.find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
 
     std::string PortError(const char* prefix, int port) const {
         return std::string(prefix) + "CameraList::GetByPort: could not find camera on port " +
@@ -204,4 +213,52 @@ TEST_F(EntryPoints, HostTextsInLogLinesAreNeverFormats) {
     int imageSize[2];
     EXPECT_EQ(0, openCVLPort(0, 1, "%s%s%n.1", imageSize));
     EXPECT_TRUE(Logged("openCVLPort: entering grabberNo=0, portNo=1, cameraName=%s%s%n.1\n"));
+}
+
+// The address test comes after the name's shape: only a four-dot name has an
+// address part that can be too long. A long plain camera name once logged the
+// buffer warning too.
+TEST_F(EntryPoints, OnlyAnAddressShapedNameCanBeLongerThanTheAddressBuffer) {
+    int imageSize[2];
+    const std::string warning = "CameraList::isIpAddress: ip address longer than buffer\n";
+    const std::string longName = std::string(600, 'c') + "1";
+    openCVLPort(0, 1, longName.c_str(), imageSize);
+    EXPECT_FALSE(Logged(warning)) << "a name without dots is no address at all";
+
+    const std::string longAddress = "1.2.3." + std::string(600, '4') + ".1";
+    EXPECT_EQ(0, openCVLPort(0, 1, longAddress.c_str(), imageSize));
+    EXPECT_TRUE(Logged(warning));
+    EXPECT_FALSE(LoggedContaining("Adding manual camera"));
+}
+
+namespace {
+int throwingProcCalls = 0;
+
+// A C++ host whose debug procedure runs out of memory.
+void ThrowingProc(const char*) {
+    ++throwingProcCalls;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+// setHWTrigger had no guard, and the log let a failing host procedure's
+// exception through: it reached the host across the C boundary.
+TEST_F(EntryPoints, NoExceptionLeavesAnEntryPointEvenFromAFailingLog) {
+    throwingProcCalls = 0;
+    setDebugMsgProc(&ThrowingProc);
+    int imageSize[2];
+    int value = 0;
+    char row[4];
+    EXPECT_EQ(1, setHWTrigger(0, 3));
+    EXPECT_EQ(0, openCVLPort(0, 1, "", imageSize));
+    EXPECT_EQ(0, doCVLGrab(0, 5));
+    EXPECT_EQ(0, getCVLGrabRow(0, 5, row, 0, 0, 3));
+    EXPECT_EQ(0, getProperty(0, 5, "Width", &value));
+    EXPECT_EQ(0, getProperty(0, 5, "Width", nullptr));
+    closeCVLPort(0, 5);
+    EXPECT_EQ(0, configureCamera(nullptr, "Nobody.1"));
+    EXPECT_EQ(1, initialize(nullptr, &ThrowingProc));
+    EXPECT_EQ(1, finalize());
+    EXPECT_GT(throwingProcCalls, 10) << "every line still went to the host procedure";
+    setDebugMsgProc(LogCapture::Proc());
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "driver/DriverContext.h"
 
 class ContextPaths : public ::testing::Test {
@@ -36,4 +38,20 @@ TEST_F(ContextPaths, ResolveUndoesMakeRelative) {
 TEST_F(ContextPaths, SettingsFileLivesInTheSystemDirectory) {
     EXPECT_EQ("/host/system/VaveZAZ.ini", context_->SettingsFilePath());
     EXPECT_EQ("/host/system/VaveZAZ.log", context_->LogFilePath());
+}
+
+// A relative system directory is relative to the working directory, as is a
+// file named beside it. MakeRelativePath refused such paths, and ResolvePath
+// then put the directory in front of the file's path a second time.
+TEST_F(ContextPaths, ResolveUndoesMakeRelativeForARelativeSystemDirectory) {
+    context_->SetSystemPath("sys");
+    EXPECT_EQ("./f.prm", context_->MakeRelativePath("sys/f.prm"));
+    EXPECT_EQ("./sub/g.prm", context_->MakeRelativePath("./sys/sub/g.prm"));
+    EXPECT_EQ("../other/h.prm", context_->MakeRelativePath("other/h.prm"));
+    for (const char* file : {"sys/f.prm", "sys/sub/g.prm", "other/h.prm", "/far/away/i.prm"}) {
+        EXPECT_EQ(file, context_->ResolvePath(context_->MakeRelativePath(file))) << file;
+    }
+    const std::filesystem::path far = std::filesystem::current_path().parent_path() / "x/j.prm";
+    EXPECT_EQ(far.string(), context_->MakeRelativePath("../x/j.prm")) << "stored absolute";
+    EXPECT_EQ(far.string(), context_->ResolvePath(context_->MakeRelativePath("../x/j.prm")));
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <new>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -194,4 +195,21 @@ TEST_F(WriteLogTest, ConcurrentLinesNeverInterleave) {
         ++count;
     }
     EXPECT_EQ(kThreads * kLines, count);
+}
+
+namespace {
+void OutOfMemoryProc(const char*) {
+    throw std::bad_alloc();
+}
+}  // namespace
+
+// Callers log from destructors, handlers and the grabber's thread: a log call
+// that throws there ends the host process.
+TEST_F(WriteLogTest, AThrowingHostProcedureNeitherEscapesNorCostsTheFileLine) {
+    context_->debugMsgProc = &OutOfMemoryProc;
+    context_->logIntoFile = true;
+    context_->debugViewOutput = 1;
+    EXPECT_NO_THROW(WriteLog(context_, 1, "still written"));
+    EXPECT_NE(std::string::npos, ReadLogFile().find(": still written\n"));
+    EXPECT_EQ(std::vector<std::string>{"still written\n"}, capture_.DebugOutput());
 }

@@ -26,8 +26,8 @@ TEST_F(SimulationConfigTest, SampleFileDescribesThreeDevices) {
     ASSERT_EQ(config.devices.size(), 3u);
     const auto& first = config.devices[0];
     EXPECT_EQ(first.ip, "192.168.0.10");
-    EXPECT_EQ(first.mac[0], 0xa1);
-    EXPECT_EQ(first.mac[5], 0x00);
+    EXPECT_EQ(first.mac[0], 0x02);
+    EXPECT_EQ(first.mac[5], 0x0a);
     EXPECT_EQ(first.lineRate, 2000.0);
     EXPECT_EQ(first.sensor.columns, 1536);
     ASSERT_EQ(first.scene.objects.size(), 3u);

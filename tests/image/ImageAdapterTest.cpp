@@ -185,3 +185,23 @@ TEST_F(AdapterTest, RegistryFindsAdaptersByPortAndTheLowestPortByImageName) {
     boost::upgrade_lock<boost::shared_mutex> handOff(registry.lock);
     EXPECT_EQ(3, registry.FindByPort(3).GetPort());
 }
+
+// A grayscale image cannot be made of mark records. The adapter used the 3D
+// rule, which reads marks as scan marks: it opened and then failed every grab.
+// The marks of a centre-of-gravity component are refused the same way: their
+// records hold two words per scan, not one value per column.
+TEST_F(AdapterTest, GrayscaleOnMarkRecordsFailsAtOpenNotAtEveryGrab) {
+    const icon::DataFormat imageFormat = DeviceFormat(device_, "Image");
+    CameraState imageCamera = Camera(imageFormat, 16);
+    const std::pair<CameraState*, ImageSource> marks[] = {
+        {&imageCamera, {"Image 1", "Mark", 0, 0, false}},
+        {&camera_, {"Hi3D 1", "Mark", 0, 0, true}}};
+    for (const auto& [camera, source] : marks) {
+        try {
+            ImageAdapterGrayscale adapter(5, "1", *camera, CameraParameters("Cam.1"), source);
+            ADD_FAILURE() << source.DisplayName() << " is no grayscale image";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ("ExtractionHelperDirect: Unsupported SubComponent type MARK", e.what());
+        }
+    }
+}

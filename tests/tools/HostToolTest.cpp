@@ -86,7 +86,7 @@ TEST_F(HostTool, ListNamesEveryConfiguration) {
     ToolRun run = RunTool("--system-dir " + dir_.string() + " list");
     ASSERT_EQ(0, run.status) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("8 configurations"));
-    EXPECT_NE(std::string::npos, run.output.find("  Ranger E55 - 0106774839a1.4\n"));
+    EXPECT_NE(std::string::npos, run.output.find("  VZ-Sim 3D - 0b00005a5602.4\n"));
 }
 
 TEST_F(HostTool, MissingDriverAndUnknownCameraAreClearErrors) {

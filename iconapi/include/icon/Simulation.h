@@ -76,9 +76,11 @@ struct Message {
 struct DeviceConfig {
     enum Calibration { CALIBRATION_VALID, CALIBRATION_NONE, CALIBRATION_CORRUPT };
 
-    std::string model = "Ranger E55";
+    // The stand-in's own model; MAC addresses from the locally administered
+    // range (first byte 0x02), as simulated devices should use.
+    std::string model = "VZ-Sim 3D";
     std::string ip = "192.168.0.10";
-    std::array<unsigned char, 6> mac{{0x00, 0x06, 0x77, 0x00, 0x00, 0x01}};
+    std::array<unsigned char, 6> mac{{0x02, 0x56, 0x5a, 0x00, 0x00, 0x01}};
     int dataPort = 2114;
     // Discovery: answers after this delay; a negative delay never answers.
     int discoveryDelayMs = 0;
