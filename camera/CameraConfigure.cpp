@@ -54,6 +54,14 @@ bool NeedsRestart(const CameraParameters& edited, const CameraParameters& live) 
 bool Camera::Configure(HWND parent, const std::string& imageName) {
     WriteLog(context_, 2, "Camera::Configure: entering\n");
     platform::ModuleStateScope moduleState;
+    if (InsideHandOff()) {
+        // The hand-off waits for this thread: a dialog here would stop the
+        // camera's images until it closes, and a restart could not close it.
+        throw std::runtime_error(
+            "Camera::Configure: the configuration dialog cannot be opened from inside a "
+            "completion callback of camera " +
+            state_.name);
+    }
     std::unique_lock<std::mutex> onlyDialog(dialogOpen, std::try_to_lock);
     if (!onlyDialog.owns_lock()) {
         throw std::runtime_error(

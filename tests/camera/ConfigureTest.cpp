@@ -328,3 +328,15 @@ TEST_F(Configure, ASettingsFileThatCannotBeWrittenIsReportedAndKeptWhole) {
         LoggedContaining("Camera::Configure: ERROR: the settings of camera 192.168.0.10 "
                          "could not be saved"));
 }
+
+TEST_F(Configure, FromInsideACompletionCallbackTheDialogIsRefused) {
+    Start();
+    OpenPort(1, kCameraA);
+    std::atomic<int> result{-1};
+    onImage = [&](int) { result = configureCamera(nullptr, Name(kCameraA).c_str()); };
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    ASSERT_TRUE(WaitForImages(1, 1));
+    EXPECT_EQ(1, result.load());
+    EXPECT_TRUE(user_.sheets.empty());
+    EXPECT_TRUE(LoggedContaining("cannot be opened from inside a completion callback"));
+}
