@@ -1,7 +1,6 @@
 #include "config/dialog/wx/Toolkit.h"
 
 #include <X11/Xlib.h>
-#include <dlfcn.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <wx/app.h>
@@ -41,17 +40,6 @@ void LogAssertion(const wxString& file, int line, const wxString& function,
     WriteLog(DriverContext::Instance(), 1, "wxWidgets: assertion %s failed in %s (%s:%d): %s\n",
              condition.utf8_str().data(), function.utf8_str().data(), file.utf8_str().data(), line,
              message.utf8_str().data());
-}
-
-// GTK keeps references into the toolkit's code (widget types, signal
-// handlers) that an unload of the driver would leave dangling. Once the
-// toolkit runs, the driver library therefore stays loaded until the process
-// ends, whatever the host's dlclose.
-void StayLoaded() {
-    Dl_info self;
-    if (::dladdr(reinterpret_cast<void*>(&StartToolkit), &self) != 0 && self.dli_fname != nullptr) {
-        ::dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
 }
 
 // A broken display connection (the X server went away) would make GTK end
@@ -120,7 +108,6 @@ bool StartToolkit(std::string& error) {
     }
     wxTheApp->SetExitOnFrameDelete(false);
     KeepProcessOnBrokenDisplay();
-    StayLoaded();
     return true;
 }
 
