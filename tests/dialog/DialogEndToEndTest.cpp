@@ -256,3 +256,42 @@ TEST_F(Dialog, ALostDisplayFailsTheCallInsteadOfEndingTheHost) {
     int value = 0;
     EXPECT_EQ(1, driver_->getProperty(0, 1, "BufferSize", &value)) << "the host goes on";
 }
+
+TEST_F(Dialog, ASettingsFileThatCannotBeWrittenIsReportedAndNothingIsSaved) {
+    StartDisplay();
+    const std::string before = Settings();
+    HostCall& call = StartCall(nullptr);
+    const std::string window = WaitForWindow();
+    ASSERT_FALSE(window.empty()) << "the dialog did not show";
+    FocusBufferSize(window);
+    Press(window, "3 3 Return");
+    // The superuser writes anything: from here the host runs as an ordinary
+    // user, and the file and its directory are read-only.
+    std::filesystem::permissions(
+        systemDir_ / "VaveZAZ.ini",
+        std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+    std::filesystem::permissions(
+        systemDir_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                        std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    const uid_t user = ::geteuid();
+    ASSERT_EQ(0, user == 0 ? ::seteuid(65534) : 0);
+    Press(window, "alt+o");
+    // The sheet closes and a notice with the same caption says why.
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    bool noticed = false;
+    while (!noticed && !call.Wait(0ms) && std::chrono::steady_clock::now() < deadline) {
+        noticed = Logged("could not be saved");
+        std::this_thread::sleep_for(50ms);
+    }
+    const std::string notice = WaitForWindow();
+    if (!notice.empty()) {
+        Press(notice, "Return");
+    }
+    const bool returned = call.Wait(30s);
+    ASSERT_EQ(0, user == 0 ? ::seteuid(user) : 0);
+    std::filesystem::permissions(systemDir_, std::filesystem::perms::owner_all);
+    ASSERT_TRUE(returned) << "the notice did not close";
+    EXPECT_FALSE(notice.empty()) << "the user was not told";
+    EXPECT_EQ(1, call.Result()) << "the result says the values were not saved";
+    EXPECT_EQ(before, Settings()) << "the old file is kept whole";
+}
