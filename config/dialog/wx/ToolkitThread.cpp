@@ -84,8 +84,10 @@ void ToolkitThread::DisplayLost() {
                 "nothing was saved"));
             jobDone_ = true;
         }
+        // Under the lock: this thread never returns, and the object may be
+        // destroyed at exit as soon as the lock is free.
+        changed_.notify_all();
     }
-    changed_.notify_all();
     for (;;) {
         ::pause();
     }
