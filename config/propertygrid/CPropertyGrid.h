@@ -9,11 +9,10 @@
 
 #include "config/propertygrid/PropertyGridItem.h"
 
-// Message numbers of the two notifications the grid sends its owner, and of
-// the hand-over of an in-place edit's text to the grid.
+// Message numbers of the two notifications the grid sends its owner. (An
+// in-place editor hands its text to the grid by EndInPlaceEdit.)
 constexpr int32_t kGridItemChanged = 1510;
 constexpr int32_t kGridFocusChanged = 1511;
-constexpr int32_t kGridEditEnded = 1512;
 
 // Receives the grid's notifications, synchronously, on the grid's thread.
 class PropertyGridOwner {

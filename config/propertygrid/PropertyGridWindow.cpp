@@ -126,10 +126,6 @@ void PropertyGridWindow::ScrollIntoView(size_t row) {
     }
 }
 
-bool PropertyGridWindow::IsEditing() const {
-    return textEditor_ != nullptr || choiceEditor_ != nullptr || dateEditor_ != nullptr;
-}
-
 int PropertyGridWindow::RowAt(const wxPoint& point) const {
     const wxPoint logical = CalcUnscrolledPosition(point);
     const int row = logical.y / RowHeight();

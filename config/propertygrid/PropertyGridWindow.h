@@ -24,8 +24,6 @@ class PropertyGridWindow : public wxScrolledCanvas, public PropertyGridView {
     void Repaint() override;
     void ScrollIntoView(size_t row) override;
 
-    // True while an in-place editor is open.
-    bool IsEditing() const;
     // Ends an open in-place edit as Enter would, so that a value being typed
     // is not lost when the dialog is confirmed from the keyboard.
     void CommitEdit();

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -191,6 +192,7 @@ TEST_F(Dialog, CancelSavesNothingAndAnswersOne) {
 
 TEST_F(Dialog, AnEditConfirmedWithOkIsSavedAndAnswersZero) {
     StartDisplay();
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
     HostCall& call = StartCall(nullptr);
     const std::string window = WaitForWindow();
     ASSERT_FALSE(window.empty()) << "the dialog did not show";
@@ -201,6 +203,7 @@ TEST_F(Dialog, AnEditConfirmedWithOkIsSavedAndAnswersZero) {
     const std::string settings = Settings();
     EXPECT_NE(std::string::npos, settings.find("BufferSize=35\n")) << settings;
     EXPECT_NE(std::string::npos, settings.find("[192.168.0.10.1]\n")) << "the image set too";
+    EXPECT_EQ(locale, std::setlocale(LC_ALL, nullptr)) << "the host's C locale is kept";
 }
 
 TEST_F(Dialog, AnInvalidEditKeepsOkDisabledUntilItIsMended) {

@@ -103,8 +103,8 @@ int RunConfigure(HostSession& session, const CommandOptions& options,
         driver.closeCVLPort(0, options.port);
     }
     if (result != 0) {
-        std::cout << "nothing saved: the dialog was cancelled or could not be shown or save "
-                     "(see VaveZAZ.log or run with --verbose)\n";
+        std::cout << "nothing saved: the dialog was cancelled, could not be shown, or could not "
+                     "write the settings file (see VaveZAZ.log or run with --verbose)\n";
         return 1;
     }
     std::cout << "saved to " << settingsFile.string() << ":\n";

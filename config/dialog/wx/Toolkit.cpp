@@ -84,8 +84,9 @@ std::string Environment(const char* name) {
 }  // namespace
 
 bool StartToolkit(std::string& error) {
-    const std::string display = Environment("DISPLAY");
-    if (display.empty() && Environment("WAYLAND_DISPLAY").empty()) {
+    const std::string display =
+        Environment("DISPLAY").empty() ? Environment("WAYLAND_DISPLAY") : Environment("DISPLAY");
+    if (display.empty()) {
         error = "no display to show the configuration dialog on: DISPLAY is not set";
         return false;
     }
