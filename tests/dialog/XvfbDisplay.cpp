@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,8 @@ XvfbDisplay::XvfbDisplay() {
     }
     server_ = ::fork();
     if (server_ == 0) {
+        // The server ends with the test, also when the test is killed.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::close(ready[0]);
         const std::string fd = std::to_string(ready[1]);
         // -displayfd: the server picks a free display number and writes it
