@@ -8,6 +8,7 @@
 #include "driver/DriverContext.h"
 #include "driver/Log.h"
 #include "icon/IconBuffer.h"
+#include "image/ImageAdapter3D.h"
 
 void GrabberCallback(const icon::IconBuffer* buffer, icon::FrameGrabber*, void* camera) {
     if (camera == nullptr) {
@@ -108,7 +109,7 @@ struct HandOffMark {
 }  // namespace
 
 bool Camera::InsideHandOff() const {
-    return handingOff == this;
+    return handingOff == this || ImageAdapter3D::ProcessingThreadCamera() == &state_;
 }
 
 void Camera::DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer) {

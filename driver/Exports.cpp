@@ -13,6 +13,7 @@
 #include "driver/DriverContext.h"
 #include "driver/Log.h"
 #include "icon/Api.h"
+#include "image/ImageAdapter3D.h"
 #include "platform/LocalTime.h"
 
 namespace {
@@ -130,6 +131,13 @@ int finalize(void) {
         0,
         [&] {
             WriteLog(context, 2, "finalize: entering, refcount=%d\n", context->refCount.load());
+            if (ImageAdapter3D::ProcessingThreadCamera() != nullptr) {
+                // Tearing down would join the thread this call runs on.
+                WriteLog(context, 1,
+                         "finalize: ERROR: called from inside a completion callback of a 3D "
+                         "port; call it after the callback has returned\n");
+                return 0;
+            }
             if (context->refCount-- == 1) {
                 CameraList::DestroyInstance();
                 icon::removeErrorHandler();
