@@ -306,7 +306,9 @@ TEST_F(PointClouds, RowReadsOnAnotherThreadGetOneWholeCloudWhileCloudsChange) {
             ++copied;
         }
         cloud.values.resize(copied * 3);
-        std::memcpy(cloud.values.data(), row.data(), copied * 12);
+        if (copied > 0) {
+            std::memcpy(cloud.values.data(), row.data(), copied * 12);
+        }
         ASSERT_TRUE(copied == 0 || Whole(cloud)) << "read " << reads;
         ASSERT_TRUE(std::all_of(row.begin() + static_cast<long>(copied * 12), row.end(),
                                 [](uint8_t b) { return b == kSentinel; }))
