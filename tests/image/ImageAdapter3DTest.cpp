@@ -243,10 +243,12 @@ TEST_F(Adapter3DTest, StopRequestedJustBeforeTheWaitEndsTheThread) {
     std::promise<ImageAdapter3D*> built;
     std::shared_future<ImageAdapter3D*> adapterOf = built.get_future().share();
     std::thread destroyer;
+    std::promise<void> destroying;
     std::unique_ptr<ImageAdapter3D> adapter;
     onWaitingLine = [&] {
         adapterOf.wait();
         destroyer = std::thread([&] { adapter.reset(); });
+        destroying.set_value();
         // Long enough for the stop to be requested and signalled before the
         // thread goes on to wait.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -255,9 +257,7 @@ TEST_F(Adapter3DTest, StopRequestedJustBeforeTheWaitEndsTheThread) {
     adapter = Build("ImageFormat=3D (XYZ)\n");
     built.set_value(adapter.get());
     ASSERT_TRUE(FinishesInTime([&] {
-        while (!destroyer.joinable()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        destroying.get_future().wait();
         destroyer.join();
     }));
     context_->debugMsgProc = LogCapture::Proc();
