@@ -8,6 +8,7 @@ packages=(
     libboost-dev libboost-thread-dev libboost-program-options-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev
+    python3-open3d
 )
 
 missing=()

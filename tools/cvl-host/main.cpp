@@ -12,6 +12,7 @@
 #include "tools/cvl-host/Commands.h"
 #include "tools/cvl-host/HostLibrary.h"
 #include "tools/cvl-host/HostSession.h"
+#include "tools/cvl-host/SettingsCommand.h"
 
 namespace po = boost::program_options;
 
@@ -33,6 +34,7 @@ struct Options {
     std::string library;
     std::string systemDir;
     bool verbose = false;
+    std::vector<std::string> arguments;  // after the command
     CommandOptions command_options;
 };
 
@@ -40,10 +42,13 @@ const char* const kUsage =
     "usage: cvl-host [options] [command]\n\n"
     "commands:\n"
     "  grab   open a camera configuration on a port, grab images, write them as PGM\n"
-    "         files and print the statistics (the default)\n"
+    "         files (point clouds as PLY files) and print the statistics (the default)\n"
     "  list   print the camera configurations the driver offers\n"
     "  props  print (and with --set, write) the properties of an opened port\n"
-    "  info   print the driver's constants\n\n";
+    "  info   print the driver's constants\n"
+    "  settings NAME.N [KEY=VALUE ...]\n"
+    "         show or write the image settings of a configuration in VaveZAZ.ini,\n"
+    "         for example ImageFormat=\"3D (XYZ)\" CalibrationFilter=Enabled\n\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     CommandOptions& command = options.command_options;
@@ -63,11 +68,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         "longest wait for one image")("verbose,v", po::bool_switch(&options.verbose),
                                       "print the driver's log lines");
     po::options_description hidden;
-    hidden.add_options()("command", po::value(&options.command)->default_value("grab"));
+    hidden.add_options()("command", po::value(&options.command)->default_value("grab"))(
+        "arguments", po::value(&options.arguments));
     po::options_description all;
     all.add(visible).add(hidden);
     po::positional_options_description positional;
-    positional.add("command", 1);
+    positional.add("command", 1).add("arguments", -1);
 
     po::variables_map values;
     po::store(po::command_line_parser(argc, argv).options(all).positional(positional).run(),
@@ -99,6 +105,21 @@ int RunCommand(HostSession& session, const Options& options) {
     return RunInfo(session);
 }
 
+// The settings file is edited without the driver: nothing is discovered or
+// opened.
+int RunSettingsCommand(const std::string& systemDir, const Options& options) {
+    std::vector<std::string> assignments = options.arguments;
+    std::string configuration = options.command_options.camera;
+    if (configuration.empty() && !assignments.empty()) {
+        configuration = assignments.front();
+        assignments.erase(assignments.begin());
+    }
+    if (configuration.empty()) {
+        throw std::runtime_error("settings: name the configuration, e.g. cvl-host settings NAME.1");
+    }
+    return RunSettings(systemDir + "/VaveZAZ.ini", configuration, assignments);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,7 +129,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (options.command != "grab" && options.command != "list" && options.command != "props" &&
-            options.command != "info") {
+            options.command != "info" && options.command != "settings") {
             std::cerr << "cvl-host: unknown command '" << options.command << "' (try --help)\n";
             return 2;
         }
@@ -116,6 +137,9 @@ int main(int argc, char** argv) {
         const std::string systemDir = std::filesystem::absolute(options.systemDir).string();
         if (options.command_options.outputDir.empty()) {
             options.command_options.outputDir = systemDir + "/images";
+        }
+        if (options.command == "settings") {
+            return RunSettingsCommand(systemDir, options);
         }
 
         HostLibrary driver(options.library);
