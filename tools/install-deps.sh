@@ -8,6 +8,7 @@ packages=(
     libboost-dev libboost-thread-dev libboost-program-options-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev
+    pkgconf dpkg-dev file
 )
 
 missing=()
