@@ -36,8 +36,11 @@ expect_files "$prefix" \
     include/vavezaz/CvlDriver.h include/icon/Camera.h bin/cvl-host \
     "$libdir/cmake/VaveZAZ/VaveZAZConfig.cmake" "$libdir/cmake/VaveZAZ/VaveZAZConfigVersion.cmake" \
     "$libdir/pkgconfig/vavezaz.pc" \
-    share/doc/vavezaz/README.md share/doc/vavezaz/docs/architecture.md \
-    share/doc/vavezaz/iconapi/README.md share/doc/vavezaz/iconapi/samples/simulation.xml
+    share/doc/vavezaz/README.md share/doc/vavezaz/iconapi/README.md \
+    share/doc/vavezaz/iconapi/samples/simulation.xml
+for page in "$source"/docs/*.md; do
+    expect_files "$prefix" "share/doc/vavezaz/docs/$(basename "$page")"
+done
 soname=$(readelf -d "$prefix/$libdir/libvavezaz.so.1" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = libvavezaz.so.1 ] || fail "SONAME is '$soname', not libvavezaz.so.1"
 
