@@ -8,7 +8,9 @@
 # The package's dependencies come from dpkg-shlibdeps, run over every library
 # and program in it, so a library the driver starts to link (a GUI toolkit, a
 # newer Boost) shows up in Depends without an edit here. libicon.so is found
-# beside the driver inside the package and adds no dependency.
+# beside the driver inside the package and adds no dependency. A package
+# whose dependencies could not be worked out is refused after it is made
+# (CheckDebianPackage.cmake).
 
 set(VAVEZAZ_PACKAGE_MAINTAINER "VaveZAZ developers <vavezaz@localhost>"
     CACHE STRING "Maintainer field of the Debian package")
@@ -30,5 +32,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/CheckDebianPackage.cmake)
 
 include(CPack)
