@@ -76,6 +76,8 @@ TEST_F(PropertiesReference, EveryListedPropertyAnswersAsTheTableSays) {
         int value = 0;
         EXPECT_EQ(0, getProperty(0, 5, name.c_str(), &value)) << name << " on a closed port";
         EXPECT_EQ(0, setProperty(0, 5, name.c_str(), 0)) << name << " on a closed port";
+        EXPECT_EQ(0, getPropertyRange(0, 5, name.c_str(), &value, &value))
+            << name << " on a closed port";
     }
 }
 
