@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev
     python3-open3d
+    pkgconf dpkg-dev file
 )
 
 missing=()

@@ -18,15 +18,26 @@ namespace po = boost::program_options;
 
 namespace {
 
+// The driver in the library directory beside this program's: where the
+// install put it (VAVEZAZ_INSTALLED_LIBRARY is relative to the program's
+// directory), else the build tree's lib/. Without either, the dynamic
+// loader's own search for the library's SONAME.
 std::string DefaultLibraryPath() {
+    const std::string soname = std::filesystem::path(VAVEZAZ_INSTALLED_LIBRARY).filename().string();
     char exe[PATH_MAX];
     ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (length <= 0) {
-        return "libvavezaz.so";
+        return soname;
     }
     exe[length] = '\0';
-    return (std::filesystem::path(exe).parent_path().parent_path() / "lib" / "libvavezaz.so")
-        .string();
+    const std::filesystem::path bin = std::filesystem::path(exe).parent_path();
+    for (const char* relative : {VAVEZAZ_INSTALLED_LIBRARY, "../lib/libvavezaz.so"}) {
+        const std::filesystem::path candidate = (bin / relative).lexically_normal();
+        if (std::filesystem::exists(candidate)) {
+            return candidate.string();
+        }
+    }
+    return soname;
 }
 
 struct Options {
