@@ -39,7 +39,9 @@ Camera::Camera(const char* name, const std::string& ipAddress)
     : state_(CheckedName(name)),
       context_(DriverContext::Instance()),
       ipAddress_(ipAddress),
-      imageList_(state_) {}
+      imageList_(state_) {
+    state_.readUserData = [this](std::string& data) { ReadUserData(data); };
+}
 
 // A destructor must not throw: a camera that cannot close itself is logged
 // and its resources go with it.
@@ -142,8 +144,16 @@ void Camera::AddAdapter(int32_t port, const std::string& imageName, int32_t* ima
 }
 
 void Camera::RemoveAdapter(int32_t port) {
+    std::unique_ptr<ImageAdapter> removed;
     boost::unique_lock<boost::shared_mutex> exclusive(registry_.lock);
-    registry_.adapters.erase(port);
+    const auto found = registry_.adapters.find(port);
+    if (found != registry_.adapters.end()) {
+        removed = std::move(found->second);
+        registry_.adapters.erase(found);
+    }
+    exclusive.unlock();
+    // Destroyed without the map lock, see Close.
+    removed.reset();
 }
 
 void Camera::Close(int32_t port) {
@@ -154,6 +164,12 @@ void Camera::Close(int32_t port) {
         throw std::runtime_error(
             "Camera::Close: a port cannot be closed from inside its camera's completion callback");
     }
+    // The adapters taken out of the map are destroyed after the map lock is
+    // let go (declared first, they go last). A 3D adapter joins its
+    // processing thread, whose host callback may be reading rows or sizes
+    // through the map: destroying it under the exclusive lock would wait for
+    // a thread that waits for the lock.
+    AdapterRegistry::Map closing;
     {
         // The upgradable hold keeps a buffer hand-off out while adapters go.
         boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
@@ -163,9 +179,12 @@ void Camera::Close(int32_t port) {
         }
         boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
         if (port == -1) {
-            registry_.adapters.clear();
+            closing.swap(registry_.adapters);
         } else {
-            registry_.adapters.erase(port);
+            const auto found = registry_.adapters.find(port);
+            if (found != registry_.adapters.end()) {
+                closing.insert(registry_.adapters.extract(found));
+            }
             if (!registry_.adapters.empty()) {
                 WriteLog(context_, 2, "Camera::Close: not all image handlers closed, port = %d\n",
                          port);
@@ -174,6 +193,9 @@ void Camera::Close(int32_t port) {
         }
         ClearGrabPending();
     }
+    // Buffers queued in 3D adapters go back to the camera here, so the
+    // grabber's thread is free again before the grabber is stopped.
+    closing.clear();
     // The map lock is let go before the grabber is stopped: a hand-off waiting
     // for it must be able to finish (with no adapter left, at once), or
     // stopping the grabber would wait for a callback that waits for us.

@@ -27,9 +27,12 @@ class IconBuffer;
 
 // One row of a port's image as the host reads it. The row stays valid while
 // this object lives: it holds the camera's adapter map shared, so the port
-// cannot be closed under the reader.
+// cannot be closed under the reader, and a 3D image's own hold, so the image
+// is not rewritten under it. `rowBytes` is what the image holds from `data`
+// on, taken together with the data.
 struct RowAccess {
     boost::shared_lock<boost::shared_mutex> hold;
+    boost::shared_lock<boost::shared_mutex> imageHold;
     const void* data = nullptr;  // null when the camera has no row to give
     size_t rowBytes = 0;
     int32_t bitsPerPixel = 0;
@@ -77,7 +80,8 @@ class Camera {
 
   private:
     // True on the thread that is handing this camera's buffer to its adapters,
-    // that is, inside the host's completion callback for it.
+    // and on the processing threads of its 3D adapters: the threads that run
+    // the host's completion callbacks for its ports.
     bool InsideHandOff() const;
     // The configuration dialog's working copies and what becomes of them.
     CameraParameters CameraWorkingCopy();

@@ -83,9 +83,10 @@ RowAccess Camera::GetRow(int32_t port, int32_t row) {
         throw std::runtime_error("No image adapters at port " + std::to_string(port));
     }
     ImageAdapter& adapter = *found->second;
-    ImageBuffer& image = adapter.GetImageBuffer();
-    access.data = image.GetLine(row);
-    access.rowBytes = image.GetRowBytes();
+    ImageRow view = adapter.GetRow(row);
+    access.imageHold = std::move(view.hold);
+    access.data = view.data;
+    access.rowBytes = view.bytes;
     access.bitsPerPixel = adapter.GetBitsPerPixel();
     return access;
 }

@@ -2,13 +2,15 @@
 
 #include <boost/shared_ptr.hpp>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "config/CameraParameters.h"
 #include "icon/DataFormat.h"
 
 // What the image adapters of an open camera read of it: its name, its
-// parameter set and the format of the buffers it delivers.
+// parameter set, the format of the buffers it delivers and the user data in
+// its flash.
 struct CameraState {
     explicit CameraState(const std::string& cameraName)
         : name(cameraName), parameters(cameraName) {}
@@ -20,4 +22,8 @@ struct CameraState {
     // open. Adapters size their images by it rather than by "NumberOfScans",
     // which the host may change while the camera streams.
     int32_t scansPerBuffer = 0;
+    // Reads the user data kept in the camera's flash (the calibration text)
+    // into its argument; throws VaveZAZError when the camera refuses. Set by
+    // the camera, called on the host's thread while a port's adapter is built.
+    std::function<void(std::string&)> readUserData;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
 // The CVL driver interface: the 18 functions a host calls, and its two
-// callback types.
+// callback types. Installed as <vavezaz/CvlDriver.h>; it includes nothing and
+// compiles as C and as C++.
 
 #ifdef __cplusplus
 extern "C" {
@@ -11,7 +12,11 @@ typedef void* HWND;
 typedef void (*DebugMsgProc)(const char* text);
 typedef int (*CompleteCallback)(int grabberNo, int portNo);
 
+#if defined(__GNUC__)
 #define CVL_EXPORT __attribute__((visibility("default")))
+#else
+#define CVL_EXPORT
+#endif
 
 CVL_EXPORT int initialize(const char* systemPath, DebugMsgProc proc);
 CVL_EXPORT int finalize(void);

@@ -84,6 +84,52 @@ void ExtractionHelper::CheckPointImage(const ImageBuffer& image, int32_t coordin
     }
 }
 
+namespace {
+
+// Copies one float word of every point. Words are copied as integers, so NaN
+// payloads and signed zeros arrive unchanged. `fixed` is the point size when
+// it is known at compile time (the two 3D formats), else 0 and `anyStride`
+// holds it. The image and the filter's output are separate blocks.
+template <size_t fixed, bool withX>
+void CopyWords(uint8_t* __restrict points, size_t count, size_t anyStride, size_t offset,
+               const float* __restrict values, const float* __restrict xs) {
+    const size_t stride = fixed != 0 ? fixed : anyStride;
+    for (size_t n = 0; n < count; ++n, points += stride) {
+        std::memcpy(points + offset, values + n, sizeof(float));
+        if constexpr (withX) {
+            std::memcpy(points, xs + n, sizeof(float));
+        }
+    }
+}
+
+template <size_t fixed>
+void CopyWordsOfStride(uint8_t* points, size_t count, size_t anyStride, int32_t coordinate,
+                       const float* values, const float* xs) {
+    const size_t offset = static_cast<size_t>(coordinate) * sizeof(float);
+    if (coordinate == 2) {
+        CopyWords<fixed, true>(points, count, anyStride, offset, values, xs);
+    } else {
+        CopyWords<fixed, false>(points, count, anyStride, offset, values, xs);
+    }
+}
+
+}  // namespace
+
+void ExtractionHelper::CopyPoints(ImageBuffer& image, int32_t coordinate, const float* values,
+                                  const float* xs) {
+    const size_t count = static_cast<size_t>(image.GetWidth()) * image.GetHeight();
+    const auto stride = static_cast<size_t>(image.GetBytesPerPixel());
+    uint8_t* points = image.GetData();
+    switch (stride) {
+        case 12:
+            return CopyWordsOfStride<12>(points, count, stride, coordinate, values, xs);
+        case 20:
+            return CopyWordsOfStride<20>(points, count, stride, coordinate, values, xs);
+        default:
+            return CopyWordsOfStride<0>(points, count, stride, coordinate, values, xs);
+    }
+}
+
 std::unique_ptr<ExtractionHelper> CreateExtractionHelper(const icon::DataFormat& format,
                                                          const ImageSource& source, int32_t scans) {
     if (source.subComponentName == "Mark") {

@@ -45,6 +45,11 @@ class ExtractionHelper {
     static void CheckPointImage(const ImageBuffer& image, int32_t coordinate, int32_t width,
                                 int32_t scans);
 
+    // Point n of a checked image gets `values[n]` at `coordinate`, bit for
+    // bit; Z also brings `xs[n]` as X. For calibrated and rectified points.
+    static void CopyPoints(ImageBuffer& image, int32_t coordinate, const float* values,
+                           const float* xs);
+
     // Points need not be float-aligned in the image's byte block.
     static void StoreFloat(uint8_t* at, float value) { std::memcpy(at, &value, sizeof value); }
 

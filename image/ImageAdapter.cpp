@@ -2,6 +2,7 @@
 
 #include "driver/DriverContext.h"
 #include "driver/Log.h"
+#include "image/ExtractionHelperScanMarks.h"
 
 ImageAdapter::ImageAdapter(int32_t port, const std::string& imageName, const CameraState& camera,
                            const CameraParameters& parameters, const ImageSource& source)
@@ -24,4 +25,23 @@ void ImageAdapter::NotifyCorvaneImageComplete() {
              "ImageAdapter::NotifyCorvaneImageComplete: grab succesful. calling CB, port=%d\n",
              port_);
     callback(0, port_);
+}
+
+ImageRow ImageAdapter::GetRow(int32_t row) {
+    ImageRow view;
+    view.data = imageBuffer_->GetLine(row);
+    view.bytes = imageBuffer_->GetRowBytes();
+    return view;
+}
+
+void ImageAdapter::CountOvertrigs(const ExtractionHelper& yHelper) {
+    const auto* marks = dynamic_cast<const ExtractionHelperScanMarks*>(&yHelper);
+    if (marks == nullptr) {
+        return;
+    }
+    const int32_t overtrigs = marks->OvertrigCount();
+    if (overtrigs > 0) {
+        overtrigCount_.Add(overtrigs);
+        WriteLog(DriverContext::Instance(), 1, "WARNING: Overtrigs: %d", overtrigs);
+    }
 }

@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <boost/shared_ptr.hpp>
+#include <boost/thread/locks.hpp>
+#include <boost/thread/shared_mutex.hpp>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,10 +16,20 @@
 #include "platform/AtomicCounter.h"
 
 struct CameraState;
+class ExtractionHelper;
 
 namespace icon {
 class IconBuffer;
 }
+
+// One row of an adapter's image as the host copies it: its first byte and the
+// bytes the image holds from there on. An image rewritten on a thread of its
+// own comes with a hold that keeps it as it is until the copy is done.
+struct ImageRow {
+    const uint8_t* data = nullptr;  // null when the image has no such row
+    size_t bytes = 0;
+    boost::shared_lock<boost::shared_mutex> hold;
+};
 
 // Turns the scan buffers a camera delivers into one host image on one port and
 // tells the host when the image is ready.
@@ -34,6 +47,9 @@ class ImageAdapter {
     // reference is dropped when processing ends, also when it fails.
     virtual void ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) = 0;
     virtual ImageBuffer& GetImageBuffer() { return *imageBuffer_; }
+    // Row `row` of the image for the host's copy, on the host's thread. An
+    // unknown row is logged and answered with null data.
+    virtual ImageRow GetRow(int32_t row);
 
     // Calls the host's completion callback for this port; logs instead when
     // the host has set none.
@@ -53,13 +69,19 @@ class ImageAdapter {
     ImageAdapter(int32_t port, const std::string& imageName, const CameraState& camera,
                  const CameraParameters& parameters, const ImageSource& source);
 
+    // Adds the overtriggers that a scan-marks helper counted in the last
+    // buffer to the statistics, with a warning; other helpers count none.
+    void CountOvertrigs(const ExtractionHelper& yHelper);
+
     int32_t port_;
     std::string imageName_;
     CameraParameters parameters_;
     ImageSource source_;
     const CameraState& camera_;
     int32_t height_ = 0;
-    int32_t width_ = 0;
+    // Fixed at construction, except for a 3D image: written by its processing
+    // thread for every image, read by the host's threads.
+    std::atomic<int32_t> width_{0};
     std::unique_ptr<ImageBuffer> imageBuffer_;
 
   private:

@@ -10,14 +10,16 @@
 #include "config/ParamEnum.h"
 #include "driver/DriverContext.h"
 #include "driver/Log.h"
+#include "image/ImageAdapter3D.h"
 #include "image/ImageAdapterGrayscale.h"
 
 namespace {
 
 const char* const kCategory = "Image";
 
-// "ImageFormat" values: 1 and 2 are the 3D formats.
-constexpr int32_t kGrayscale = 0;
+// "ImageFormat" values.
+constexpr int32_t kXyz = 1;
+constexpr int32_t kXyzci = 2;
 
 std::unique_ptr<ParamEnum> Choice(const char* name, const char* description, bool storeByValue,
                                   const std::vector<ParamEnum::Entry>& entries) {
@@ -137,13 +139,19 @@ std::unique_ptr<ImageAdapter> ImageList::CreateImageAdapter(int32_t port,
         WriteLog(DriverContext::Instance(), 2, "WARNING: Configuration not valid: %s, camera: %s\n",
                  message.c_str(), set.Name().c_str());
     }
-    const ImageSource& image = sources_.at(static_cast<size_t>(ChosenValue(set, "Image")));
-    if (ChosenValue(set, "ImageFormat") != kGrayscale) {
-        throw std::runtime_error(
-            (boost::format(
-                 "Image format '%s' of '%s': the 3D image formats are not available yet") %
-             set.GetParameter<std::string>("ImageFormat") % set.Name())
-                .str());
+    auto chosen = [&](const char* name) -> const ImageSource& {
+        return sources_.at(static_cast<size_t>(ChosenValue(set, name)));
+    };
+    switch (ChosenValue(set, "ImageFormat")) {
+        case kXyz:
+            return std::make_unique<ImageAdapter3D>(port, imageSuffix, camera_, set,
+                                                    chosen("Image"));
+        case kXyzci:
+            return std::make_unique<ImageAdapter3D>(port, imageSuffix, camera_, set,
+                                                    chosen("Image"), chosen("Contrast"),
+                                                    chosen("Intensity"));
+        default:
+            return std::make_unique<ImageAdapterGrayscale>(port, imageSuffix, camera_, set,
+                                                           chosen("Image"));
     }
-    return std::make_unique<ImageAdapterGrayscale>(port, imageSuffix, camera_, set, image);
 }

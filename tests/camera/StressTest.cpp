@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <fstream>
 #include <thread>
 
 #include "driver/CvlDriver.h"
@@ -93,4 +95,54 @@ TEST_F(Stress, OpenGrabReadAndCloseWithBuffersInFlight) {
     EXPECT_EQ(0, brokenImages_.load());
     EXPECT_GT(wholeImages_.load(), kCycles);
     EXPECT_FALSE(LoggedContaining("Failed to retrieve image"));
+}
+
+// 3D ports on both cameras stream continuously; the host reads every cloud in
+// its callback, on the adapters' processing threads, while ports are closed
+// under it with buffers queued or in processing.
+TEST_F(Stress, PointCloudPortsStreamAndCloseWithBuffersInFlight) {
+    Start();
+    {
+        std::ofstream settings(systemDir_ / "VaveZAZ.ini", std::ios::app);
+        settings << "[" << kCameraA << ".1]\nImageFormat=3D (XYZ)\nCalibrationFilter=1\n"
+                 << "RectificationFilter=1\n[" << kCameraA << ".2]\nImageFormat=3D (XYZCI)\n"
+                 << "[" << kCameraB << ".1]\nImageFormat=3D (XYZ)\nCalibrationFilter=1\n"
+                 << "LaserPlaneCompensation=1\nLaserPlaneAngle=20\n";
+    }
+    // A port being closed may vanish under a read that began before: only
+    // reads that end before the closing starts are judged.
+    onImage = [this](int port) {
+        int points = 0;
+        int bits = 0;
+        bool whole = getProperty(0, port, "Width", &points) == 1 &&
+                     getProperty(0, port, "PixelSize", &bits) == 1;
+        const size_t floats = static_cast<size_t>(bits / 32);
+        std::vector<float> cloud(static_cast<size_t>(points) * floats + floats, -1.0f);
+        whole = whole && (points == 0 || getCVLGrabRow(0, port, cloud.data(), 0, 0, points) == 1);
+        whole = whole && cloud.back() == -1.0f;  // one point more was asked for
+        for (size_t n = 0; whole && n < static_cast<size_t>(points); ++n) {
+            const float z = cloud[n * floats + 2];
+            whole = z >= 1.0f && z <= 1000.0f;
+        }
+        if (!closing_) {
+            (whole ? wholeImages_ : brokenImages_)++;
+        }
+    };
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        closing_ = false;
+        OpenPort(1, kCameraA, 1);
+        OpenPort(2, kCameraA, 2);
+        OpenPort(3, kCameraB, 1);
+        ASSERT_EQ(1, setProperty(0, 1, "continuous", 1));
+        ASSERT_EQ(1, setProperty(0, 3, "continuous", 1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 10 * cycle));
+        closing_ = true;
+        closeCVLPort(0, 3);  // still streaming
+        closeCVLPort(0, 1);
+        closeCVLPort(0, 2);
+    }
+    EXPECT_EQ(0, brokenImages_.load());
+    EXPECT_GT(wholeImages_.load(), kCycles);
+    EXPECT_FALSE(LoggedContaining("Failed to retrieve image"));
+    EXPECT_FALSE(LoggedContaining("ERROR while processing image"));
 }

@@ -22,26 +22,6 @@ const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
 const ImageSource kRange{"Hor 1", "Range", 0, 1, false};
 const ImageSource kIntensity{"Hor 1", "Intensity", 0, 2, false};
 
-float FloatAt(ImageBuffer& image, size_t point, int position) {
-    float value;
-    std::memcpy(&value,
-                image.GetData() + point * image.GetBytesPerPixel() + position * sizeof(float),
-                sizeof value);
-    return value;
-}
-
-// Every byte 0xEE, so positions a helper must leave alone can be told apart.
-std::unique_ptr<ImageBuffer> PointImage(int32_t bits, int32_t width, uint32_t scans) {
-    auto image = std::make_unique<ImageBuffer>(bits, width, scans);
-    std::memset(image->GetData(), 0xEE, static_cast<size_t>(image->GetByteSize()));
-    return image;
-}
-
-bool Untouched(ImageBuffer& image, size_t point, int position) {
-    const uint8_t* at = image.GetData() + point * image.GetBytesPerPixel() + position * 4;
-    return at[0] == 0xEE && at[1] == 0xEE && at[2] == 0xEE && at[3] == 0xEE;
-}
-
 std::vector<uint8_t> Bytes(ImageBuffer& image) {
     return std::vector<uint8_t>(image.GetData(), image.GetData() + image.GetByteSize());
 }

@@ -191,20 +191,21 @@ TEST_F(ImageListTest, StoredChoicesPickTheImageOfEachPort) {
     EXPECT_EQ(kBoxRow, range->GetImageBuffer().GetLine(0)[32]);
 }
 
-TEST_F(ImageListTest, ThreeDimensionalFormatsAreNotAvailableYet) {
+TEST_F(ImageListTest, ThreeDimensionalFormatsBuildPointCloudsOfTheChosenSources) {
     CameraState camera = Camera(measurement_, 16);
     ImageList list(camera);
     list.BuildImageList();
-    for (const char* format : {"3D (XYZ)", "3D (XYZCI)"}) {
-        Store(std::string("[Cam.1]\nImageFormat=") + format + "\n");
-        try {
-            list.CreateImageAdapter(1, "1");
-            ADD_FAILURE() << format;
-        } catch (const std::runtime_error& e) {
-            EXPECT_THAT(e.what(), HasSubstr(format));
-            EXPECT_THAT(e.what(), HasSubstr("3D image formats are not available yet"));
-        }
-    }
+    Store(
+        "[Cam.1]\nImageFormat=3D (XYZ)\n[Cam.2]\nImageFormat=3D (XYZCI)\nContrast=2\n"
+        "Intensity=0\n");
+    std::unique_ptr<ImageAdapter> xyz = list.CreateImageAdapter(1, "1");
+    EXPECT_EQ(96, xyz->GetBitsPerPixel());
+    EXPECT_EQ(kColumns, xyz->GetWidth()) << "until the first cloud, the sensor's width";
+    EXPECT_EQ(1, xyz->GetHeight());
+    EXPECT_EQ("Range", xyz->GetSource().subComponentName);
+    std::unique_ptr<ImageAdapter> xyzci = list.CreateImageAdapter(2, "2");
+    EXPECT_EQ(160, xyzci->GetBitsPerPixel());
+    EXPECT_EQ(1, xyzci->GetHeight());
 }
 
 TEST_F(ImageListTest, InvalidStoredChoicesAreLoggedAndBuiltAsTheyStand) {

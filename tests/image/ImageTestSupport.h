@@ -3,6 +3,8 @@
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "icon/DataFormat.h"
 #include "icon/IconBuffer.h"
 #include "icon/Simulation.h"
+#include "image/ImageBuffer.h"
 #include "tests/support/ContextFixture.h"
 
 namespace imagetest {
@@ -112,6 +115,33 @@ void SetPlane(icon::IconBuffer& buffer, const std::string& component, const std:
     T* data = nullptr;
     ASSERT_EQ(0, buffer.getWritePointer(component, sub, data));
     std::copy(values.begin(), values.end(), data);
+}
+
+inline float FloatAt(ImageBuffer& image, size_t point, int position) {
+    float value;
+    std::memcpy(&value,
+                image.GetData() + point * image.GetBytesPerPixel() + position * sizeof(float),
+                sizeof value);
+    return value;
+}
+
+inline uint32_t WordAt(ImageBuffer& image, size_t point, int position) {
+    uint32_t word;
+    std::memcpy(&word,
+                image.GetData() + point * image.GetBytesPerPixel() + position * sizeof(float),
+                sizeof word);
+    return word;
+}
+
+// Every byte 0xEE, so positions a helper must leave alone can be told apart.
+inline std::unique_ptr<ImageBuffer> PointImage(int32_t bits, int32_t width, uint32_t scans) {
+    auto image = std::make_unique<ImageBuffer>(bits, width, scans);
+    std::memset(image->GetData(), 0xEE, static_cast<size_t>(image->GetByteSize()));
+    return image;
+}
+
+inline bool Untouched(ImageBuffer& image, size_t point, int position) {
+    return WordAt(image, point, position) == 0xEEEEEEEEu;
 }
 
 inline CameraState Camera(const icon::DataFormat& format, int32_t scans,

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -24,6 +26,30 @@ ToolRun RunTool(const std::string& arguments, const std::string& prefix = "") {
     std::string command =
         prefix + std::string(tool != nullptr ? tool : "cvl-host") + " " + arguments + " 2>&1";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    ToolRun run{-1, ""};
+    char chunk[4096];
+    size_t read = 0;
+    while ((read = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0) {
+        run.output.append(chunk, read);
+    }
+    run.status = ::pclose(pipe.release());
+    return run;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// Runs the tool on the test cameras of tests/scenes/flat-box.xml.
+std::string OnTestCameras(const std::string& arguments) {
+    return std::string("ICONSIM_CONFIG=") + VAVEZAZ_SCENES + "/flat-box.xml " +
+           (std::getenv("CVL_HOST") != nullptr ? std::getenv("CVL_HOST") : "cvl-host") + " " +
+           arguments;
+}
+
+ToolRun RunShell(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
     ToolRun run{-1, ""};
     char chunk[4096];
     size_t read = 0;
@@ -112,4 +138,85 @@ TEST_F(HostTool, ConfigureSaysWhyNothingWasSaved) {
     EXPECT_NE(std::string::npos, headless.output.find("nothing saved")) << headless.output;
     EXPECT_NE(std::string::npos, headless.output.find("DISPLAY is not set")) << headless.output;
     EXPECT_FALSE(std::filesystem::exists(dir_ / "VaveZAZ.ini"));
+}
+
+TEST_F(HostTool, PointCloudGrabWritesAPlyFileThatARealReaderOpens) {
+    const std::string dir = "--system-dir " + dir_.string() + " ";
+    ToolRun list = RunShell(OnTestCameras(dir + "list"));
+    ASSERT_EQ(0, list.status) << list.output;
+    const size_t first = list.output.find("  ") + 2;
+    const std::string camera = list.output.substr(first, list.output.find('\n', first) - first);
+    ASSERT_EQ(".1", camera.substr(camera.size() - 2)) << list.output;
+
+    ToolRun settings = RunShell(OnTestCameras(dir + "settings '" + camera +
+                                              "' 'ImageFormat=3D (XYZ)' CalibrationFilter=Enabled "
+                                              "RectificationFilter=Enabled MinHeight=20"));
+    ASSERT_EQ(0, settings.status) << settings.output;
+    ToolRun grab = RunShell(OnTestCameras(dir + "--camera '" + camera + "' --count 1"));
+    ASSERT_EQ(0, grab.status) << grab.output;
+    const auto ply = dir_ / "images" / "image-1.ply";
+    const size_t said = grab.output.find("wrote " + ply.string() + ": ");
+    ASSERT_NE(std::string::npos, said) << grab.output;
+    size_t points = 0;
+    float bounds[6] = {};
+    ASSERT_EQ(7, std::sscanf(grab.output.c_str() + said + ply.string().size() + 8,
+                             "%zu points, x %f .. %f, y %f .. %f, z %f .. %f", &points, &bounds[0],
+                             &bounds[1], &bounds[2], &bounds[3], &bounds[4], &bounds[5]))
+        << grab.output;
+    EXPECT_GT(points, 1000u);
+    EXPECT_NEAR(40.0f, bounds[4], 0.5f) << "the box top";
+    EXPECT_NEAR(40.0f, bounds[5], 0.5f);
+
+    ToolRun probe = RunShell("/usr/bin/python3 -c 'import open3d'");
+    if (probe.status != 0) {
+        GTEST_SKIP() << "Open3D cannot be imported by /usr/bin/python3 (install python3-open3d): "
+                     << probe.output;
+    }
+    const auto script = dir_ / "read_ply.py";
+    std::ofstream(script) << "import sys\nimport numpy\nimport open3d\n"
+                             "cloud = open3d.io.read_point_cloud(sys.argv[1])\n"
+                             "p = numpy.asarray(cloud.points)\n"
+                             "print(len(p), *('%.6f %.6f' % (p[:, a].min(), p[:, a].max())"
+                             " for a in range(3)))\n";
+    ToolRun read = RunShell("/usr/bin/python3 " + script.string() + " " + ply.string());
+    ASSERT_EQ(0, read.status) << read.output;
+    std::istringstream seen(
+        read.output.substr(read.output.rfind('\n', read.output.size() - 2) + 1));
+    size_t readPoints = 0;
+    seen >> readPoints;
+    EXPECT_EQ(points, readPoints) << read.output;
+    for (float printed : bounds) {
+        double value = NAN;
+        seen >> value;
+        EXPECT_NEAR(printed, value, 1e-3) << read.output;
+    }
+}
+
+TEST_F(HostTool, SettingsWriteTheImageSectionAndKeepEveryOtherByte) {
+    std::filesystem::create_directories(dir_);
+    const std::string before =
+        "; written by hand\n[General]\nLogLevel=2\n\n[Cam.1]\n; the first image\nImage=1\n"
+        "imageformat=Grayscale\n[Other]\nKey=Value\n";
+    std::ofstream(dir_ / "VaveZAZ.ini", std::ios::binary) << before;
+    const std::string settings = "--system-dir " + dir_.string() + " settings Cam.1 ";
+    for (const char* wrong :
+         {"LaserPlaneAngle=95", "Unknown=1", "'ImageFormat=Colour'", "Image=first", "MinHeight"}) {
+        ToolRun refused = RunTool(settings + "CalibrationFilter=Enabled " + wrong);
+        EXPECT_NE(0, refused.status) << wrong;
+        EXPECT_NE(std::string::npos, refused.output.find("cvl-host: ")) << refused.output;
+    }
+    EXPECT_EQ(before, ReadFile(dir_ / "VaveZAZ.ini")) << "nothing is written after an error";
+    EXPECT_NE(std::string::npos,
+              RunTool(settings + "ImageFormat=Colour").output.find("\"3D (XYZCI)\""))
+        << "the choices are named";
+
+    ToolRun run =
+        RunTool(settings + "'ImageFormat=3d (xyz)' calibrationfilter=enabled LaserPlaneAngle=-30");
+    ASSERT_EQ(0, run.status) << run.output;
+    EXPECT_EQ(
+        "; written by hand\n[General]\nLogLevel=2\n\n[Cam.1]\n; the first image\nImage=1\n"
+        "imageformat=3D (XYZ)\nCalibrationFilter=1\nLaserPlaneAngle=-30\n[Other]\nKey=Value\n",
+        ReadFile(dir_ / "VaveZAZ.ini"));
+    EXPECT_NE(std::string::npos, run.output.find("  RectificationFilter = (not set)\n"))
+        << run.output;
 }

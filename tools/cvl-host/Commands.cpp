@@ -5,6 +5,8 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "tools/cvl-host/PointCloudGrab.h"
+
 namespace {
 
 constexpr const char* kPropertyNames[] = {
@@ -105,9 +107,11 @@ int RunGrab(HostSession& session, const CommandOptions& options) {
     driver.getProperty(0, options.port, "PixelSize", &pixelBits);
     std::cout << "opened " << camera << " on port " << options.port << ": " << width << " x "
               << height << ", " << pixelBits << " bits per pixel\n";
-    if (pixelBits != 8) {
+    const bool pointCloud = IsPointCloud(pixelBits);
+    if (pixelBits != 8 && !pointCloud) {
         driver.closeCVLPort(0, options.port);
-        throw std::runtime_error("only 8-bit images can be written as PGM");
+        throw std::runtime_error("images of " + std::to_string(pixelBits) +
+                                 " bits per pixel can be written neither as PGM nor as PLY");
     }
     std::filesystem::create_directories(options.outputDir);
     if (options.continuous) {
@@ -121,10 +125,14 @@ int RunGrab(HostSession& session, const CommandOptions& options) {
         }
         // In continuous mode the next buffer may already be on its way into the
         // image; the tool reads it anyway, as a host polling rows would.
-        const auto path =
-            std::filesystem::path(options.outputDir) / ("image-" + std::to_string(image) + ".pgm");
-        WritePgm(path, width, height, ReadImage(driver, options.port, width, height, 1));
-        std::cout << "wrote " << path.string() << "\n";
+        const auto path = std::filesystem::path(options.outputDir) /
+                          ("image-" + std::to_string(image) + (pointCloud ? ".ply" : ".pgm"));
+        if (pointCloud) {
+            SavePointCloud(driver, camera, options.port, pixelBits, path);
+        } else {
+            WritePgm(path, width, height, ReadImage(driver, options.port, width, height, 1));
+            std::cout << "wrote " << path.string() << "\n";
+        }
         ++written;
     }
     if (options.continuous) {

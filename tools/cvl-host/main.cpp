@@ -12,20 +12,32 @@
 #include "tools/cvl-host/Commands.h"
 #include "tools/cvl-host/HostLibrary.h"
 #include "tools/cvl-host/HostSession.h"
+#include "tools/cvl-host/SettingsCommand.h"
 
 namespace po = boost::program_options;
 
 namespace {
 
+// The driver in the library directory beside this program's: where the
+// install put it (VAVEZAZ_INSTALLED_LIBRARY is relative to the program's
+// directory), else the build tree's lib/. Without either, the dynamic
+// loader's own search for the library's SONAME.
 std::string DefaultLibraryPath() {
+    const std::string soname = std::filesystem::path(VAVEZAZ_INSTALLED_LIBRARY).filename().string();
     char exe[PATH_MAX];
     ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (length <= 0) {
-        return "libvavezaz.so";
+        return soname;
     }
     exe[length] = '\0';
-    return (std::filesystem::path(exe).parent_path().parent_path() / "lib" / "libvavezaz.so")
-        .string();
+    const std::filesystem::path bin = std::filesystem::path(exe).parent_path();
+    for (const char* relative : {VAVEZAZ_INSTALLED_LIBRARY, "../lib/libvavezaz.so"}) {
+        const std::filesystem::path candidate = (bin / relative).lexically_normal();
+        if (std::filesystem::exists(candidate)) {
+            return candidate.string();
+        }
+    }
+    return soname;
 }
 
 struct Options {
@@ -33,6 +45,7 @@ struct Options {
     std::string library;
     std::string systemDir;
     bool verbose = false;
+    std::vector<std::string> arguments;  // after the command
     CommandOptions command_options;
 };
 
@@ -40,12 +53,15 @@ const char* const kUsage =
     "usage: cvl-host [options] [command]\n\n"
     "commands:\n"
     "  grab   open a camera configuration on a port, grab images, write them as PGM\n"
-    "         files and print the statistics (the default)\n"
+    "         files (point clouds as PLY files) and print the statistics (the default)\n"
     "  list   print the camera configurations the driver offers\n"
     "  props  print (and with --set, write) the properties of an opened port\n"
     "  configure [NAME.N]  open the driver's configuration dialog for a camera\n"
     "         configuration and print what was saved\n"
-    "  info   print the driver's constants\n\n";
+    "  info   print the driver's constants\n"
+    "  settings NAME.N [KEY=VALUE ...]\n"
+    "         show or write the image settings of a configuration in VaveZAZ.ini,\n"
+    "         for example ImageFormat=\"3D (XYZ)\" CalibrationFilter=Enabled\n\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     CommandOptions& command = options.command_options;
@@ -70,11 +86,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         "verbose,v", po::bool_switch(&options.verbose), "print the driver's log lines");
     po::options_description hidden;
     hidden.add_options()("command", po::value(&options.command)->default_value("grab"))(
-        "name", po::value(&command.camera));
+        "arguments", po::value(&options.arguments));
     po::options_description all;
     all.add(visible).add(hidden);
     po::positional_options_description positional;
-    positional.add("command", 1).add("name", 1);
+    positional.add("command", 1).add("arguments", -1);
 
     po::variables_map values;
     po::store(po::command_line_parser(argc, argv).options(all).positional(positional).run(),
@@ -104,9 +120,28 @@ int RunCommand(HostSession& session, const Options& options, const std::string& 
         return RunProps(session, options.command_options);
     }
     if (options.command == "configure") {
-        return RunConfigure(session, options.command_options, systemDir);
+        CommandOptions configure = options.command_options;
+        if (configure.camera.empty() && !options.arguments.empty()) {
+            configure.camera = options.arguments.front();
+        }
+        return RunConfigure(session, configure, systemDir);
     }
     return RunInfo(session);
+}
+
+// The settings file is edited without the driver: nothing is discovered or
+// opened.
+int RunSettingsCommand(const std::string& systemDir, const Options& options) {
+    std::vector<std::string> assignments = options.arguments;
+    std::string configuration = options.command_options.camera;
+    if (configuration.empty() && !assignments.empty()) {
+        configuration = assignments.front();
+        assignments.erase(assignments.begin());
+    }
+    if (configuration.empty()) {
+        throw std::runtime_error("settings: name the configuration, e.g. cvl-host settings NAME.1");
+    }
+    return RunSettings(systemDir + "/VaveZAZ.ini", configuration, assignments);
 }
 
 }  // namespace
@@ -118,7 +153,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (options.command != "grab" && options.command != "list" && options.command != "props" &&
-            options.command != "configure" && options.command != "info") {
+            options.command != "configure" && options.command != "info" &&
+            options.command != "settings") {
             std::cerr << "cvl-host: unknown command '" << options.command << "' (try --help)\n";
             return 2;
         }
@@ -126,6 +162,9 @@ int main(int argc, char** argv) {
         const std::string systemDir = std::filesystem::absolute(options.systemDir).string();
         if (options.command_options.outputDir.empty()) {
             options.command_options.outputDir = systemDir + "/images";
+        }
+        if (options.command == "settings") {
+            return RunSettingsCommand(systemDir, options);
         }
 
         HostLibrary driver(options.library);

@@ -1,0 +1,75 @@
+# What `cmake --install` puts where, in three components:
+#   driver   libvavezaz.so.1 (the library a host loads), cvl-host, the documentation
+#   dev      the public header, the libvavezaz.so link, the CMake package, vavezaz.pc
+#   iconsim  the camera API stand-in libicon.so with its headers, README and samples;
+#            a site with the maker's own camera API library leaves it out.
+# Documentation keeps the source tree's layout under the doc directory, so the
+# links between README.md, docs/ and iconapi/README.md work where installed.
+
+set(CMAKE_INSTALL_DOCDIR "share/doc/vavezaz" CACHE PATH "Documentation (DATAROOTDIR/doc/vavezaz)")
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# The host interface is the ABI: SONAME libvavezaz.so.1 changes only when the
+# 18 entry points or their callback types change. The build tree keeps the
+# plain libvavezaz.so link that the tests and cvl-host load.
+set_target_properties(vavezaz PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+
+# The driver finds the camera API library beside itself wherever the tree is
+# installed; the system's library path still applies after it.
+set_target_properties(vavezaz PROPERTIES INSTALL_RPATH "$ORIGIN")
+target_include_directories(vavezaz INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+
+# cvl-host loads the driver at run time from the library directory beside its
+# own: the installed layout first, then the build tree's lib/.
+file(RELATIVE_PATH vavezaz_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+target_compile_definitions(cvl-host PRIVATE
+    VAVEZAZ_INSTALLED_LIBRARY="${vavezaz_bin_to_lib}/$<TARGET_SONAME_FILE_NAME:vavezaz>")
+
+install(TARGETS vavezaz EXPORT VaveZAZTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT driver NAMELINK_COMPONENT dev)
+install(FILES driver/CvlDriver.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vavezaz COMPONENT dev)
+install(TARGETS cvl-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT driver)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT driver)
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT driver
+    FILES_MATCHING PATTERN "*.md")
+
+install(TARGETS icon LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT iconsim)
+install(DIRECTORY iconapi/include/icon
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT iconsim)
+install(FILES iconapi/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/iconapi COMPONENT iconsim)
+install(DIRECTORY iconapi/samples DESTINATION ${CMAKE_INSTALL_DOCDIR}/iconapi COMPONENT iconsim)
+
+# find_package(VaveZAZ): the imported target VaveZAZ::vavezaz. Every path in
+# it is relative to the package's own location, so the tree can be moved.
+set(vavezaz_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/VaveZAZ)
+install(EXPORT VaveZAZTargets NAMESPACE VaveZAZ:: DESTINATION ${vavezaz_cmake_dir} COMPONENT dev)
+configure_package_config_file(cmake/VaveZAZConfig.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/VaveZAZConfig.cmake INSTALL_DESTINATION ${vavezaz_cmake_dir})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/VaveZAZConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/VaveZAZConfig.cmake
+    ${CMAKE_CURRENT_BINARY_DIR}/VaveZAZConfigVersion.cmake
+    DESTINATION ${vavezaz_cmake_dir} COMPONENT dev)
+
+# vavezaz.pc is written when it is installed, with the prefix of that install
+# (`cmake --install --prefix`, or /usr inside a Debian package), since
+# pkg-config files hold absolute paths.
+foreach(dir LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(vavezaz_pc_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(vavezaz_pc_${dir} "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+install(CODE "
+    set(VAVEZAZ_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    set(VAVEZAZ_PC_LIBDIR \"${vavezaz_pc_LIBDIR}\")
+    set(VAVEZAZ_PC_INCLUDEDIR \"${vavezaz_pc_INCLUDEDIR}\")
+    set(VAVEZAZ_PC_VERSION \"${PROJECT_VERSION}\")
+    configure_file(\"${CMAKE_CURRENT_SOURCE_DIR}/cmake/vavezaz.pc.in\"
+                   \"${CMAKE_CURRENT_BINARY_DIR}/vavezaz.pc\" @ONLY)
+" COMPONENT dev)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vavezaz.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)

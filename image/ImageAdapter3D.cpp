@@ -1,0 +1,227 @@
+#include "image/ImageAdapter3D.h"
+
+#include <boost/ref.hpp>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "camera/CameraState.h"
+#include "driver/DriverContext.h"
+#include "driver/Log.h"
+#include "driver/VaveZAZError.h"
+#include "image/CalibrationFilter.h"
+#include "image/ExtractionHelperScanCount.h"
+#include "image/ExtractionHelperScanMarks.h"
+#include "image/HandOffMark.h"
+#include "image/PointProcessing.h"
+#include "image/RectificationFilter.h"
+
+namespace {
+
+constexpr int32_t kXyzBits = 96;
+constexpr int32_t kXyzciBits = 160;
+
+bool Enabled(const CameraParameters& parameters, const char* name) {
+    return parameters.GetParameter<std::string>(name) == "Enabled";
+}
+
+}  // namespace
+
+ImageAdapter3D::ImageAdapter3D(int32_t port, const std::string& imageName,
+                               const CameraState& camera, const CameraParameters& parameters,
+                               const ImageSource& image)
+    : ImageAdapter(port, imageName, camera, parameters, image),
+      pointBits_(kXyzBits),
+      withContrastIntensity_(false) {
+    CreateHelpers(image);
+    Start();
+}
+
+ImageAdapter3D::ImageAdapter3D(int32_t port, const std::string& imageName,
+                               const CameraState& camera, const CameraParameters& parameters,
+                               const ImageSource& image, const ImageSource& contrast,
+                               const ImageSource& intensity)
+    : ImageAdapter(port, imageName, camera, parameters, image),
+      pointBits_(kXyzciBits),
+      withContrastIntensity_(true),
+      contrastSource_(contrast),
+      intensitySource_(intensity) {
+    CreateHelpers(image);
+    Start();
+}
+
+ImageAdapter3D::~ImageAdapter3D() {
+    {
+        boost::lock_guard<boost::mutex> lock(queueMutex_);
+        stopRequested_ = true;
+    }
+    queueNotEmpty_.notify_one();
+    thread_.join();
+    // Buffers the thread did not take go back to the camera unprocessed; the
+    // camera's hand-off waits for exactly this.
+    queue_.clear();
+}
+
+// The image is built before the thread starts: a failure here leaves no
+// thread behind that could outlive the adapter.
+void ImageAdapter3D::CreateHelpers(const ImageSource& image) {
+    const icon::DataFormat& format = *camera_.dataFormat;
+    const int32_t scans = camera_.scansPerBuffer;
+    width_ = image.FindSubComponent(format).getWidth();
+    height_ = 1;
+    imageBuffer_ = std::make_unique<ImageBuffer>(pointBits_, width_, static_cast<uint32_t>(scans));
+    // A row read before the first image gives zeros, not old heap contents.
+    std::memset(imageBuffer_->GetData(), 0, static_cast<size_t>(imageBuffer_->GetByteSize()));
+
+    mainHelper_ = CreateCalibratedHelper(image);
+    if (!mainHelper_) {
+        mainHelper_ = CreateExtractionHelper(format, image, scans);
+    }
+    const auto pulses = static_cast<float>(parameters_.GetParameter<double>("PulsesPerMillimeter"));
+    if (format.getComponent(image.componentIndex)->getNamedSubComponent("Mark") != nullptr) {
+        yHelper_ = std::make_unique<ExtractionHelperScanMarks>(format, image, scans, pulses, true);
+    } else {
+        yHelper_ = std::make_unique<ExtractionHelperScanCount>(format, image, scans, pulses);
+    }
+    laserCompensation_ = Enabled(parameters_, "LaserPlaneCompensation");
+    laserPlaneAngle_ = parameters_.GetParameter<double>("LaserPlaneAngle");
+    minHeight_ = parameters_.GetParameter<double>("MinHeight");
+    maxHeight_ = parameters_.GetParameter<double>("MaxHeight");
+    if (withContrastIntensity_) {
+        contrastHelper_ = CreateExtractionHelper(format, contrastSource_, scans);
+        intensityHelper_ = CreateExtractionHelper(format, intensitySource_, scans);
+    }
+}
+
+// Null when calibration is off, or when the camera cannot give a calibration
+// that fits: the adapter then makes uncalibrated points.
+std::unique_ptr<ExtractionHelper> ImageAdapter3D::CreateCalibratedHelper(const ImageSource& image) {
+    if (!Enabled(parameters_, "CalibrationFilter")) {
+        return nullptr;
+    }
+    if (!camera_.readUserData) {
+        throw std::runtime_error("ImageAdapter3D: the camera gives no access to its user data");
+    }
+    try {
+        std::string calibrationData;
+        camera_.readUserData(calibrationData);
+        auto calibration = std::make_unique<CalibrationFilter>(
+            *camera_.dataFormat, image, camera_.scansPerBuffer, calibrationData);
+        if (Enabled(parameters_, "RectificationFilter")) {
+            return std::make_unique<RectificationFilter>(std::move(calibration),
+                                                         imageBuffer_->GetWidth());
+        }
+        return calibration;
+    } catch (const VaveZAZError& e) {
+        WriteLog(DriverContext::Instance(), 1, "ERROR: Failed to create calibration filter: %s",
+                 e.what());
+        return nullptr;
+    }
+}
+
+void ImageAdapter3D::Start() {
+    thread_ = boost::thread(boost::ref(*this));
+}
+
+void ImageAdapter3D::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
+    {
+        boost::lock_guard<boost::mutex> lock(queueMutex_);
+        queue_.push_back(std::move(buffer));
+    }
+    queueNotEmpty_.notify_one();
+}
+
+void ImageAdapter3D::operator()() {
+    // The host's completion callback runs on this thread: marked for the
+    // thread's whole life, so closing this camera or finalizing the driver
+    // from there is refused rather than joining this very thread.
+    HandOffMark mark(camera_);
+    DriverContext* context = DriverContext::Instance();
+    WriteLog(context, 2, "ImageAdapter3D processing thread started, port=%d", port_);
+    while (boost::shared_ptr<const icon::IconBuffer> buffer = NextBuffer()) {
+        WriteLog(context, 3, "ImageAdapter3D starting to process buffer, port=%d", port_);
+        try {
+            ProcessOneBuffer(*buffer);
+        } catch (const std::exception& e) {
+            WriteLog(context, 2, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
+                     port_, e.what());
+        } catch (...) {
+            WriteLog(context, 2, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
+                     port_, "unknown exception");
+        }
+    }
+    WriteLog(context, 2, "ImageAdapter3D processing thread exited, port=%d", port_);
+}
+
+// The stop flag and the queue are tested under the mutex that the destructor
+// and ProcessBuffer hold while they change them, and the wait rechecks both,
+// so neither a stop nor a buffer signalled before the wait begins is missed.
+boost::shared_ptr<const icon::IconBuffer> ImageAdapter3D::NextBuffer() {
+    boost::unique_lock<boost::mutex> lock(queueMutex_);
+    if (queue_.empty() && !stopRequested_) {
+        // Logged without the queue lock: a host debug procedure may call back
+        // into the driver.
+        lock.unlock();
+        WriteLog(DriverContext::Instance(), 3, "ImageAdapter3D waiting for buffer, port=%d", port_);
+        lock.lock();
+        queueNotEmpty_.wait(lock, [this] { return !queue_.empty() || stopRequested_; });
+    }
+    if (stopRequested_) {
+        return nullptr;
+    }
+    boost::shared_ptr<const icon::IconBuffer> buffer = std::move(queue_.front());
+    queue_.pop_front();
+    return buffer;
+}
+
+// Each step runs over the whole buffer before the next begins. A step that
+// throws ends the buffer: no host callback, and the image and its width stay
+// those of the last good buffer unless the filling had begun.
+void ImageAdapter3D::ProcessOneBuffer(const icon::IconBuffer& buffer) {
+    yHelper_->Extract(buffer);
+    mainHelper_->Extract(buffer);
+    if (withContrastIntensity_) {
+        contrastHelper_->Extract(buffer);
+        intensityHelper_->Extract(buffer);
+    }
+    CountOvertrigs(*yHelper_);
+    {
+        boost::unique_lock<boost::shared_mutex> writing(imageLock_);
+        width_ = BuildPoints();
+    }
+    NotifyCorvaneImageComplete();
+}
+
+int32_t ImageAdapter3D::BuildPoints() {
+    ImageBuffer& image = *imageBuffer_;
+    yHelper_->FillPoints(image, 1);
+    mainHelper_->FillPoints(image, 2);
+    if (withContrastIntensity_) {
+        contrastHelper_->FillPoints(image, 3);
+        intensityHelper_->FillPoints(image, 4);
+    }
+    const size_t points = static_cast<size_t>(image.GetWidth()) * image.GetHeight();
+    if (points == 0) {
+        return 0;
+    }
+    if (laserCompensation_) {
+        CompensateLaserPlane(image, points, laserPlaneAngle_);
+    }
+    return FilterHeights(image, points, minHeight_, maxHeight_);
+}
+
+ImageRow ImageAdapter3D::GetRow(int32_t row) {
+    ImageRow view;
+    view.hold = boost::shared_lock<boost::shared_mutex>(imageLock_);
+    if (row != 0) {
+        WriteLog(DriverContext::Instance(), 1,
+                 "ImageAdapter3D::GetRow: ERROR: a point cloud has only row 0, asked for row %d, "
+                 "port=%d",
+                 row, port_);
+        return view;
+    }
+    view.data = imageBuffer_->GetData();
+    view.bytes =
+        static_cast<size_t>(width_.load()) * static_cast<size_t>(imageBuffer_->GetBytesPerPixel());
+    return view;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "tools/cvl-host/HostLibrary.h"
+#include "tools/cvl-host/PointCloudFile.h"
+
+// A port whose pixels are points: 96 bits ("3D (XYZ)") or 160 ("3D (XYZCI)").
+bool IsPointCloud(int pixelBits);
+
+// Reads the port's last point cloud: its "Width" points from row 0.
+PointCloud ReadPointCloud(HostLibrary& driver, int port, int pixelBits);
+
+// Reads the port's last point cloud, writes it as a PLY file and prints its
+// point count and bounds.
+void SavePointCloud(HostLibrary& driver, const std::string& camera, int port, int pixelBits,
+                    const std::filesystem::path& path);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// `cvl-host settings NAME.N [KEY=VALUE ...]`: shows or writes the image
+// settings of a camera configuration in the settings file, as the driver
+// reads them when the configuration is opened. Needs no driver and no camera.
+// Returns the process's exit status.
+int RunSettings(const std::string& settingsFile, const std::string& configuration,
+                const std::vector<std::string>& assignments);
