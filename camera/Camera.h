@@ -83,6 +83,11 @@ class Camera {
     // and on the processing threads of its 3D adapters: the threads that run
     // the host's completion callbacks for its ports.
     bool InsideHandOff() const;
+    // The configuration dialog's working copies and what becomes of them.
+    CameraParameters CameraWorkingCopy();
+    CameraParameters ImageWorkingCopy(const std::string& title, const std::string& imageName);
+    bool SaveConfiguration(HWND parent, const std::string& title, CameraParameters& cameraSet,
+                           CameraParameters& imageSet);
     void SetUpFirstPort(int32_t port);
     void AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize);
     void RemoveAdapter(int32_t port);

@@ -142,7 +142,3 @@ bool Camera::GetRange(int32_t, const std::string& property, int32_t* minimum, in
              *minimum, *maximum);
     return true;
 }
-
-bool Camera::Configure(HWND, const std::string&) {
-    throw std::runtime_error("Camera::Configure: the configuration dialog is not available");
-}

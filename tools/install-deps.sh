@@ -8,6 +8,9 @@ packages=(
     libboost-dev libboost-thread-dev libboost-program-options-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev
+    libwxgtk3.2-dev libgtk-3-dev
+    xvfb xdotool
+    imagemagick
     python3-open3d
     pkgconf dpkg-dev file
 )

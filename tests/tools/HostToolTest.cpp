@@ -1,6 +1,7 @@
 // The host tool run as a user runs it.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -19,10 +20,11 @@ struct ToolRun {
     std::string output;
 };
 
-ToolRun RunTool(const std::string& arguments) {
+// `prefix` runs before the tool, for example to change its environment.
+ToolRun RunTool(const std::string& arguments, const std::string& prefix = "") {
     const char* tool = std::getenv("CVL_HOST");
     std::string command =
-        std::string(tool != nullptr ? tool : "cvl-host") + " " + arguments + " 2>&1";
+        prefix + std::string(tool != nullptr ? tool : "cvl-host") + " " + arguments + " 2>&1";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
     ToolRun run{-1, ""};
     char chunk[4096];
@@ -120,6 +122,22 @@ TEST_F(HostTool, MissingDriverAndUnknownCameraAreClearErrors) {
     ToolRun unknown = RunTool("--system-dir " + dir_.string() + " --camera Nobody.1 grab");
     EXPECT_NE(0, unknown.status);
     EXPECT_NE(std::string::npos, unknown.output.find("cannot open Nobody.1 on port 1"));
+}
+
+TEST_F(HostTool, ConfigureSaysWhyNothingWasSaved) {
+    ToolRun unknown = RunTool("--system-dir " + dir_.string() + " configure Nobody.1");
+    EXPECT_NE(0, unknown.status);
+    EXPECT_NE(std::string::npos, unknown.output.find("offers no camera configuration Nobody.1"))
+        << unknown.output;
+    // Without a display the dialog cannot be shown: the tool says so and the
+    // settings file stays untouched.
+    ToolRun headless =
+        RunTool("--system-dir " + dir_.string() + " --verbose configure 192.168.0.10.1 --open",
+                "env -u DISPLAY -u WAYLAND_DISPLAY ");
+    EXPECT_EQ(1, WEXITSTATUS(headless.status)) << headless.output;
+    EXPECT_NE(std::string::npos, headless.output.find("nothing saved")) << headless.output;
+    EXPECT_NE(std::string::npos, headless.output.find("DISPLAY is not set")) << headless.output;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "VaveZAZ.ini"));
 }
 
 TEST_F(HostTool, PointCloudGrabWritesAPlyFileThatARealReaderOpens) {

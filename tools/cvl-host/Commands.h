@@ -13,9 +13,12 @@ struct CommandOptions {
     std::string outputDir;
     std::vector<std::string> settings;  // NAME=VALUE for props
     int timeoutMs = 10000;
+    bool openFirst = false;          // configure: open the port first
+    unsigned long parentWindow = 0;  // configure: X11 window the dialog belongs to
 };
 
 int RunInfo(HostSession& session);
 int RunList(HostSession& session);
 int RunGrab(HostSession& session, const CommandOptions& options);
 int RunProps(HostSession& session, const CommandOptions& options);
+int RunConfigure(HostSession& session, const CommandOptions& options, const std::string& systemDir);

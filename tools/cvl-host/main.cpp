@@ -56,6 +56,8 @@ const char* const kUsage =
     "         files (point clouds as PLY files) and print the statistics (the default)\n"
     "  list   print the camera configurations the driver offers\n"
     "  props  print (and with --set, write) the properties of an opened port\n"
+    "  configure [NAME.N]  open the driver's configuration dialog for a camera\n"
+    "         configuration and print what was saved\n"
     "  info   print the driver's constants\n"
     "  settings NAME.N [KEY=VALUE ...]\n"
     "         show or write the image settings of a configuration in VaveZAZ.ini,\n"
@@ -76,8 +78,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         "out", po::value(&command.outputDir), "where images go (default: <system-dir>/images)")(
         "set", po::value(&command.settings)->composing(), "props: write NAME=VALUE first")(
         "timeout-ms", po::value(&command.timeoutMs)->default_value(10000),
-        "longest wait for one image")("verbose,v", po::bool_switch(&options.verbose),
-                                      "print the driver's log lines");
+        "longest wait for one image")("open", po::bool_switch(&command.openFirst),
+                                      "configure: open the camera on --port first, so the "
+                                      "dialog shows its image settings too")(
+        "parent", po::value(&command.parentWindow),
+        "configure: X11 window ID the dialog belongs to")(
+        "verbose,v", po::bool_switch(&options.verbose), "print the driver's log lines");
     po::options_description hidden;
     hidden.add_options()("command", po::value(&options.command)->default_value("grab"))(
         "arguments", po::value(&options.arguments));
@@ -103,7 +109,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-int RunCommand(HostSession& session, const Options& options) {
+int RunCommand(HostSession& session, const Options& options, const std::string& systemDir) {
     if (options.command == "grab") {
         return RunGrab(session, options.command_options);
     }
@@ -112,6 +118,13 @@ int RunCommand(HostSession& session, const Options& options) {
     }
     if (options.command == "props") {
         return RunProps(session, options.command_options);
+    }
+    if (options.command == "configure") {
+        CommandOptions configure = options.command_options;
+        if (configure.camera.empty() && !options.arguments.empty()) {
+            configure.camera = options.arguments.front();
+        }
+        return RunConfigure(session, configure, systemDir);
     }
     return RunInfo(session);
 }
@@ -140,7 +153,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (options.command != "grab" && options.command != "list" && options.command != "props" &&
-            options.command != "info" && options.command != "settings") {
+            options.command != "configure" && options.command != "info" &&
+            options.command != "settings") {
             std::cerr << "cvl-host: unknown command '" << options.command << "' (try --help)\n";
             return 2;
         }
@@ -162,7 +176,7 @@ int main(int argc, char** argv) {
         std::cout << "driver: " << options.library << "\nsystem: " << systemDir << "\n";
         int result = 1;
         try {
-            result = RunCommand(session, options);
+            result = RunCommand(session, options, systemDir);
         } catch (const std::exception& e) {
             std::cerr << "cvl-host: " << e.what() << "\n";
         }

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "config/dialog/PropertyControlAdapter.h"
+
+// A Param<bool> as a "True"/"False" item.
+class PropertyControlAdapterBool : public PropertyControlAdapter {
+  public:
+    int32_t AddItem(Param_& param, CPropertyGrid& grid, int32_t section) override;
+    void SetControl(Param_& param, CPropertyGrid& grid, int32_t item) override;
+    void GetControl(Param_& param, CPropertyGrid& grid, int32_t item) override;
+};

@@ -1,0 +1,127 @@
+#include "config/dialog/wx/Toolkit.h"
+
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include <atomic>
+#include <clocale>
+#include <cstdlib>
+
+#include "config/dialog/wx/ToolkitThread.h"
+#include "driver/DriverContext.h"
+#include "driver/Log.h"
+
+namespace {
+
+// The application object the toolkit needs; the host owns the process, so it
+// has no main window and never ends the process.
+class DriverApp : public wxApp {
+  public:
+    bool OnInit() override { return true; }
+};
+
+// The toolkit's own messages go to the driver's log instead of message boxes
+// or standard error.
+class DriverLog : public wxLog {
+  protected:
+    void DoLogTextAtLevel(wxLogLevel level, const wxString& text) override {
+        WriteLog(DriverContext::Instance(), level <= wxLOG_Warning ? 1 : 3, "wxWidgets: %s\n",
+                 text.utf8_str().data());
+    }
+};
+
+// A failed check inside the toolkit is logged; it must not stop the host.
+void LogAssertion(const wxString& file, int line, const wxString& function,
+                  const wxString& condition, const wxString& message) {
+    WriteLog(DriverContext::Instance(), 1, "wxWidgets: assertion %s failed in %s (%s:%d): %s\n",
+             condition.utf8_str().data(), function.utf8_str().data(), file.utf8_str().data(), line,
+             message.utf8_str().data());
+}
+
+// A broken display connection (the X server went away) would make GTK end
+// the host's process. Instead the toolkit thread is parked for good, holding
+// none of the display's locks, and the dialog's caller gets an error; the host
+// goes on without dialogs. On any other thread (the process's exit handlers
+// closing the dead display) the error is only logged and Xlib returns.
+int OnDisplayBroken(Display* display) {
+    static std::atomic<bool> logged{false};
+    if (!logged.exchange(true)) {
+        WriteLog(DriverContext::Instance(), 1,
+                 "configuration dialog: ERROR: the connection to the display %s was lost\n",
+                 display != nullptr ? DisplayString(display) : "");
+    }
+    ToolkitThread& toolkit = ToolkitThread::Instance();
+    if (toolkit.IsToolkitThread()) {
+        // Xlib calls this holding the display's user lock for the thread.
+        XUnlockDisplay(display);
+        toolkit.DisplayLost();
+    }
+    return 0;
+}
+
+void OnDisplayBrokenExit(Display* display, void*) {
+    OnDisplayBroken(display);
+}
+
+void KeepProcessOnBrokenDisplay() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+        return;
+    }
+    XSetIOErrorHandler(&OnDisplayBroken);
+    XSetIOErrorExitHandler(gdk_x11_display_get_xdisplay(display), &OnDisplayBrokenExit, nullptr);
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+bool StartToolkit(std::string& error) {
+    const std::string display =
+        Environment("DISPLAY").empty() ? Environment("WAYLAND_DISPLAY") : Environment("DISPLAY");
+    if (display.empty()) {
+        error = "no display to show the configuration dialog on: DISPLAY is not set";
+        return false;
+    }
+    wxSetAssertHandler(&LogAssertion);
+    delete wxLog::SetActiveTarget(new DriverLog);
+    // The toolkit may set the C locale from the environment; the host's
+    // process keeps the one it had, so numbers still read and print the same.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    wxApp::SetInstance(new DriverApp);
+    static char programName[] = "vavezaz";
+    char* arguments[] = {programName, nullptr};
+    int count = 1;
+    // Starts GTK with its checking initialisation, which fails instead of
+    // ending the process when the display cannot be opened.
+    const bool started = wxEntryStart(count, arguments);
+    std::setlocale(LC_ALL, locale.c_str());
+    if (!started) {
+        error = "cannot open the display '" + display + "' to show the configuration dialog";
+        return false;
+    }
+    wxTheApp->SetExitOnFrameDelete(false);
+    KeepProcessOnBrokenDisplay();
+    return true;
+}
+
+void SettleToolkit() {
+    if (wxTheApp != nullptr) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
+    }
+    // Bounded: windows that were just destroyed leave only a few events.
+    for (int i = 0; i < 1000 && gtk_events_pending(); ++i) {
+        gtk_main_iteration_do(FALSE);
+    }
+    if (GdkDisplay* display = gdk_display_get_default()) {
+        gdk_display_flush(display);
+    }
+}
