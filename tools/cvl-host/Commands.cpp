@@ -1,44 +1,23 @@
 #include "tools/cvl-host/Commands.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
 
+#include "tools/cvl-host/CameraChoice.h"
+#include "tools/cvl-host/DriverStatistics.h"
+#include "tools/cvl-host/ExitCode.h"
 #include "tools/cvl-host/PointCloudGrab.h"
+#include "tools/cvl-host/StreamCommand.h"
 
 namespace {
 
 constexpr const char* kPropertyNames[] = {
     "Width",       "Height",          "PixelSize",         "continuous",    "LogLevel",
     "LogIntoFile", "DebugViewOutput", "ConfigurationType", "NumberOfScans", "BufferSize"};
-
-std::string ChooseCamera(HostSession& session, const std::string& requested) {
-    if (!requested.empty()) {
-        return requested;
-    }
-    const char** names = session.Driver().getCVLCameraConfigNames();
-    if (names == nullptr || names[0] == nullptr) {
-        throw std::runtime_error("no camera found on the network");
-    }
-    return names[0];
-}
-
-// Opens the camera on the port and installs the completion callback; returns
-// the image size.
-std::pair<int, int> OpenPort(HostSession& session, const std::string& camera, int port) {
-    HostLibrary& driver = session.Driver();
-    int size[2] = {0, 0};
-    if (driver.openCVLPort(0, port, camera.c_str(), size) != 1) {
-        throw std::runtime_error("cannot open " + camera + " on port " + std::to_string(port) +
-                                 " (see VaveZAZ.log or run with --verbose)");
-    }
-    if (driver.setCompleteCallback(0, port, &HostSession::OnImageComplete) != 1) {
-        driver.closeCVLPort(0, port);
-        throw std::runtime_error("cannot set the completion callback");
-    }
-    return {size[0], size[1]};
-}
 
 std::vector<unsigned char> ReadImage(HostLibrary& driver, int port, int width, int height,
                                      int bytesPerPixel) {
@@ -65,115 +44,154 @@ void WritePgm(const std::filesystem::path& path, int width, int height,
 }
 
 void PrintStatistics(HostSession& session, int port) {
-    session.Capture(true);
-    session.Driver().setProperty(0, port, "PrintStats", 1);
-    session.Capture(false);
-    for (const std::string& line : session.Captured()) {
-        if (line.find("statistics") != std::string::npos || line.find(":\t") != std::string::npos) {
-            std::cout << line;
-        }
-    }
+    const DriverStatistics statistics = ReadStatistics(session, port);
+    session.Out().Progress() << (statistics.known ? statistics.text
+                                                  : "no driver statistics (its LogLevel is 0)\n");
 }
 
 bool GrabOne(HostSession& session, const CommandOptions& options, int image) {
     if (!options.continuous && session.Driver().doCVLGrab(0, options.port) != 1) {
-        throw std::runtime_error("the driver refused the grab");
+        throw ToolError(ExitCode::kFailed,
+                        "the driver refused the grab on port " + std::to_string(options.port));
     }
     return session.WaitForImages(options.port, image, options.timeoutMs);
 }
 
-}  // namespace
+struct ImageShape {
+    int width;
+    int height;
+    int pixelBits;
+};
 
-int RunInfo(HostSession& session) {
-    std::cout << "grabbers: " << session.Driver().getCVLMaxNoOfGrabbers() << "\n"
-              << "ports:    " << session.Driver().getCVLMaxNoOfPorts() << "\n";
-    return 0;
-}
-
-int RunList(HostSession& session) {
-    std::cout << session.Driver().getCVLNoOfSupportedCameras() << " configurations\n";
-    const char** names = session.Driver().getCVLCameraConfigNames();
-    for (size_t i = 0; names != nullptr && names[i] != nullptr; ++i) {
-        std::cout << "  " << names[i] << "\n";
-    }
-    return 0;
-}
-
-int RunGrab(HostSession& session, const CommandOptions& options) {
+// Grabs and writes the images; returns how many arrived before one did not.
+int GrabImages(HostSession& session, const CommandOptions& options, const std::string& camera,
+               const ImageShape& shape) {
     HostLibrary& driver = session.Driver();
-    const std::string camera = ChooseCamera(session, options.camera);
-    const auto [width, height] = OpenPort(session, camera, options.port);
-    int pixelBits = 0;
-    driver.getProperty(0, options.port, "PixelSize", &pixelBits);
-    std::cout << "opened " << camera << " on port " << options.port << ": " << width << " x "
-              << height << ", " << pixelBits << " bits per pixel\n";
-    const bool pointCloud = IsPointCloud(pixelBits);
-    if (pixelBits != 8 && !pointCloud) {
-        driver.closeCVLPort(0, options.port);
-        throw std::runtime_error("images of " + std::to_string(pixelBits) +
-                                 " bits per pixel can be written neither as PGM nor as PLY");
-    }
-    std::filesystem::create_directories(options.outputDir);
-    if (options.continuous) {
-        driver.setProperty(0, options.port, "continuous", 1);
-    }
-    int written = 0;
+    const bool pointCloud = IsPointCloud(shape.pixelBits);
     for (int image = 1; image <= options.count; ++image) {
         if (!GrabOne(session, options, image)) {
-            std::cerr << "cvl-host: no image within " << options.timeoutMs << " ms\n";
-            break;
+            return image - 1;
         }
         // In continuous mode the next buffer may already be on its way into the
         // image; the tool reads it anyway, as a host polling rows would.
         const auto path = std::filesystem::path(options.outputDir) /
                           ("image-" + std::to_string(image) + (pointCloud ? ".ply" : ".pgm"));
         if (pointCloud) {
-            SavePointCloud(driver, camera, options.port, pixelBits, path);
+            SavePointCloud(driver, camera, options.port, shape.pixelBits, path,
+                           session.Out().Progress());
         } else {
-            WritePgm(path, width, height, ReadImage(driver, options.port, width, height, 1));
-            std::cout << "wrote " << path.string() << "\n";
+            WritePgm(path, shape.width, shape.height,
+                     ReadImage(driver, options.port, shape.width, shape.height, 1));
+            session.Out().Progress() << "wrote " << path.string() << "\n";
         }
-        ++written;
     }
+    return options.count;
+}
+
+// The --set values, checked before the port is opened.
+std::vector<std::pair<std::string, int>> PropertyWrites(const std::vector<std::string>& settings) {
+    std::vector<std::pair<std::string, int>> writes;
+    for (const std::string& setting : settings) {
+        const size_t equals = setting.find('=');
+        char* end = nullptr;
+        const long value =
+            equals == std::string::npos ? 0 : std::strtol(setting.c_str() + equals + 1, &end, 10);
+        if (equals == std::string::npos || equals == 0 || end == setting.c_str() + equals + 1 ||
+            *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
+            throw ToolError(ExitCode::kUsage,
+                            "--set takes NAME=VALUE with a whole number, not '" + setting + "'");
+        }
+        writes.emplace_back(setting.substr(0, equals), static_cast<int>(value));
+    }
+    return writes;
+}
+
+void PrintProperty(std::ostream& out, HostLibrary& driver, int port, const char* name) {
+    int value = 0;
+    int minimum = 0;
+    int maximum = 0;
+    out << name << " = ";
+    if (driver.getProperty(0, port, name, &value) == 1) {
+        out << value;
+    } else {
+        out << "(not readable)";
+    }
+    if (driver.getPropertyRange(0, port, name, &minimum, &maximum) == 1) {
+        out << "  range " << minimum << " .. " << maximum;
+    }
+    out << "\n";
+}
+
+}  // namespace
+
+int RunInfo(HostSession& session) {
+    session.Out().Result() << "grabbers: " << session.Driver().getCVLMaxNoOfGrabbers() << "\n"
+                           << "ports:    " << session.Driver().getCVLMaxNoOfPorts() << "\n";
+    return 0;
+}
+
+int RunList(HostSession& session) {
+    Console& out = session.Out();
+    out.Progress() << session.Driver().getCVLNoOfSupportedCameras() << " configurations\n";
+    const char** names = session.Driver().getCVLCameraConfigNames();
+    for (size_t i = 0; names != nullptr && names[i] != nullptr; ++i) {
+        out.Result() << (out.Quiet() ? "" : "  ") << names[i] << "\n";
+    }
+    return 0;
+}
+
+int RunGrab(HostSession& session, const CommandOptions& options) {
+    if (options.durationSeconds > 0.0) {
+        return RunStream(session, options);
+    }
+    HostLibrary& driver = session.Driver();
+    const std::string camera = ChooseCamera(driver, options.camera);
+    const auto [width, height] = OpenPort(session, camera, options.port);
+    const ScopedPort opened(driver, options.port);
+    int pixelBits = 0;
+    driver.getProperty(0, options.port, "PixelSize", &pixelBits);
+    session.Out().Progress() << "opened " << camera << " on port " << options.port << ": " << width
+                             << " x " << height << ", " << pixelBits << " bits per pixel\n";
+    if (pixelBits != 8 && !IsPointCloud(pixelBits)) {
+        throw ToolError(ExitCode::kFailed,
+                        "images of " + std::to_string(pixelBits) +
+                            " bits per pixel can be written neither as PGM nor as PLY");
+    }
+    std::filesystem::create_directories(options.outputDir);
+    if (options.continuous) {
+        driver.setProperty(0, options.port, "continuous", 1);
+    }
+    const int written = GrabImages(session, options, camera, {width, height, pixelBits});
     if (options.continuous) {
         driver.setProperty(0, options.port, "continuous", 0);
     }
     PrintStatistics(session, options.port);
-    driver.closeCVLPort(0, options.port);
-    return written == options.count ? 0 : 1;
+    session.Out().Result() << "grabbed " << written << " of " << options.count << " images from "
+                           << camera << " on port " << options.port << " into " << options.outputDir
+                           << "\n";
+    if (written < options.count) {
+        throw ToolError(ExitCode::kTimeout, "image " + std::to_string(written + 1) +
+                                                " did not arrive within " +
+                                                std::to_string(options.timeoutMs) + " ms");
+    }
+    return Status(ExitCode::kOk);
 }
 
 int RunProps(HostSession& session, const CommandOptions& options) {
     HostLibrary& driver = session.Driver();
-    const std::string camera = ChooseCamera(session, options.camera);
+    const std::vector<std::pair<std::string, int>> writes = PropertyWrites(options.settings);
+    const std::string camera = ChooseCamera(driver, options.camera);
     OpenPort(session, camera, options.port);
+    const ScopedPort opened(driver, options.port);
+    std::ostream& out = session.Out().Result();
     int failures = 0;
-    for (const std::string& setting : options.settings) {
-        const size_t equals = setting.find('=');
-        if (equals == std::string::npos) {
-            throw std::runtime_error("a setting is NAME=VALUE: " + setting);
-        }
-        const std::string name = setting.substr(0, equals);
-        const int value = std::stoi(setting.substr(equals + 1));
+    for (const auto& [name, value] : writes) {
         const bool stored = driver.setProperty(0, options.port, name.c_str(), value) == 1;
-        std::cout << "set " << name << "=" << value << (stored ? "" : " FAILED") << "\n";
+        out << "set " << name << "=" << value << (stored ? "" : " FAILED") << "\n";
         failures += stored ? 0 : 1;
     }
     for (const char* name : kPropertyNames) {
-        int value = 0;
-        int minimum = 0;
-        int maximum = 0;
-        std::cout << name << " = ";
-        if (driver.getProperty(0, options.port, name, &value) == 1) {
-            std::cout << value;
-        } else {
-            std::cout << "(not readable)";
-        }
-        if (driver.getPropertyRange(0, options.port, name, &minimum, &maximum) == 1) {
-            std::cout << "  range " << minimum << " .. " << maximum;
-        }
-        std::cout << "\n";
+        PrintProperty(out, driver, options.port, name);
     }
-    driver.closeCVLPort(0, options.port);
-    return failures == 0 ? 0 : 1;
+    return Status(failures == 0 ? ExitCode::kOk : ExitCode::kFailed);
 }

@@ -10,6 +10,7 @@ struct CommandOptions {
     int port = 1;
     int count = 3;
     bool continuous = false;
+    double durationSeconds = 0.0;  // above 0: stream this long instead of writing images
     std::string outputDir;
     std::vector<std::string> settings;  // NAME=VALUE for props
     int timeoutMs = 10000;

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <map>
-#include <stdexcept>
+#include <memory>
+#include <ostream>
 #include <string>
 
+#include "tools/cvl-host/CameraChoice.h"
 #include "tools/cvl-host/Commands.h"
+#include "tools/cvl-host/ExitCode.h"
 
 namespace {
 
@@ -35,7 +37,7 @@ Settings ReadSettings(const std::filesystem::path& path) {
     return settings;
 }
 
-void PrintChanges(const Settings& before, const Settings& after) {
+void PrintChanges(std::ostream& out, const Settings& before, const Settings& after) {
     int changes = 0;
     for (const auto& [section, keys] : after) {
         for (const auto& [key, value] : keys) {
@@ -45,25 +47,14 @@ void PrintChanges(const Settings& before, const Settings& after) {
                 old = oldSection->second.at(key);
             }
             if (old != value) {
-                std::cout << "  [" << section << "] " << key << ": " << old << " -> " << value
-                          << "\n";
+                out << "  [" << section << "] " << key << ": " << old << " -> " << value << "\n";
                 ++changes;
             }
         }
     }
     if (changes == 0) {
-        std::cout << "  (no value changed)\n";
+        out << "  (no value changed)\n";
     }
-}
-
-bool IsOffered(HostLibrary& driver, const std::string& camera) {
-    const char** names = driver.getCVLCameraConfigNames();
-    for (size_t i = 0; names != nullptr && names[i] != nullptr; ++i) {
-        if (camera == names[i]) {
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -71,43 +62,39 @@ bool IsOffered(HostLibrary& driver, const std::string& camera) {
 int RunConfigure(HostSession& session, const CommandOptions& options,
                  const std::string& systemDir) {
     HostLibrary& driver = session.Driver();
-    std::string camera = options.camera;
+    Console& out = session.Out();
     // A camera reached by address joins the list only when a port opens it,
     // so the list is asked only about names it should offer.
-    const bool offered = camera.empty() || options.openFirst || IsOffered(driver, camera);
-    if (camera.empty()) {
-        const char** names = driver.getCVLCameraConfigNames();
-        if (names == nullptr || names[0] == nullptr) {
-            throw std::runtime_error("no camera found on the network");
+    if (!options.camera.empty() && !options.openFirst) {
+        if (IsAddressName(options.camera)) {
+            throw ToolError(ExitCode::kCamera,
+                            options.camera +
+                                " names a camera by address, which the driver knows only once a "
+                                "port opens it: add --open");
         }
-        camera = names[0];
+        if (!IsOffered(driver, options.camera)) {
+            ThrowNotOffered(driver, options.camera);
+        }
     }
+    const std::string camera = ChooseCamera(driver, options.camera);
+    std::unique_ptr<ScopedPort> opened;
     if (options.openFirst) {
-        int size[2] = {0, 0};
-        if (driver.openCVLPort(0, options.port, camera.c_str(), size) != 1) {
-            throw std::runtime_error("cannot open " + camera + " on port " +
-                                     std::to_string(options.port) +
-                                     " (see VaveZAZ.log or run with --verbose)");
-        }
-        std::cout << "opened " << camera << " on port " << options.port << "\n";
-    } else if (!offered) {
-        throw std::runtime_error("the driver offers no camera configuration " + camera +
-                                 " (see cvl-host list; a camera reached by address needs --open)");
+        OpenPort(session, camera, options.port);
+        opened = std::make_unique<ScopedPort>(driver, options.port);
+        out.Progress() << "opened " << camera << " on port " << options.port << "\n";
     }
     const std::filesystem::path settingsFile = std::filesystem::path(systemDir) / "VaveZAZ.ini";
     const Settings before = ReadSettings(settingsFile);
-    std::cout << "configuring " << camera << ": close the dialog to go on\n" << std::flush;
+    out.Progress() << "configuring " << camera << ": close the dialog to go on\n" << std::flush;
     HWND parent = reinterpret_cast<HWND>(static_cast<uintptr_t>(options.parentWindow));
     const int result = driver.configureCamera(parent, camera.c_str());
-    if (options.openFirst) {
-        driver.closeCVLPort(0, options.port);
-    }
+    opened.reset();
     if (result != 0) {
-        std::cout << "nothing saved: the dialog was cancelled, could not be shown, or could not "
-                     "write the settings file (see VaveZAZ.log or run with --verbose)\n";
-        return 1;
+        throw ToolError(ExitCode::kFailed,
+                        "nothing saved: the dialog was cancelled, could not be shown, or could "
+                        "not write the settings file (see VaveZAZ.log or run with --verbose)");
     }
-    std::cout << "saved to " << settingsFile.string() << ":\n";
-    PrintChanges(before, ReadSettings(settingsFile));
-    return 0;
+    out.Result() << "saved to " << settingsFile.string() << ":\n";
+    PrintChanges(out.Result(), before, ReadSettings(settingsFile));
+    return Status(ExitCode::kOk);
 }

@@ -2,13 +2,14 @@
 
 #include <dlfcn.h>
 
-#include <stdexcept>
+#include "tools/cvl-host/ExitCode.h"
 
 template <typename Function>
 void HostLibrary::Resolve(Function& function, const char* name) {
     void* symbol = ::dlsym(handle_, name);
     if (symbol == nullptr) {
-        throw std::runtime_error(std::string("the driver does not export the entry point ") + name);
+        throw ToolError(ExitCode::kDriver,
+                        std::string("the driver does not export the entry point ") + name);
     }
     function = reinterpret_cast<Function>(symbol);
 }
@@ -16,7 +17,7 @@ void HostLibrary::Resolve(Function& function, const char* name) {
 HostLibrary::HostLibrary(const std::string& path) {
     handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
-        throw std::runtime_error("cannot load the driver: " + std::string(::dlerror()));
+        throw ToolError(ExitCode::kDriver, "cannot load the driver: " + std::string(::dlerror()));
     }
     try {
         Resolve(initialize, "initialize");

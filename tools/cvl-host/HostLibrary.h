@@ -8,8 +8,8 @@
 // points resolved by name.
 class HostLibrary {
   public:
-    // Loads the library and resolves every entry point; throws
-    // std::runtime_error naming what is missing.
+    // Loads the library and resolves every entry point; throws ToolError
+    // with ExitCode::kDriver naming what is missing.
     explicit HostLibrary(const std::string& path);
     ~HostLibrary();
 

@@ -9,8 +9,8 @@ HostSession* current = nullptr;
 constexpr int kPorts = 20;
 }  // namespace
 
-HostSession::HostSession(HostLibrary& driver, bool verbose)
-    : driver_(driver), verbose_(verbose), imagesPerPort_(kPorts, 0) {
+HostSession::HostSession(HostLibrary& driver, Console& console, bool verbose)
+    : driver_(driver), console_(console), verbose_(verbose), imagesPerPort_(kPorts, 0) {
     current = this;
 }
 

@@ -6,16 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "tools/cvl-host/Console.h"
 #include "tools/cvl-host/HostLibrary.h"
 
 // What the host tool's commands share: the loaded driver, the completion
-// callback's bookkeeping and the driver's log lines.
+// callback's bookkeeping, the driver's log lines and where output goes.
 class HostSession {
   public:
-    HostSession(HostLibrary& driver, bool verbose);
+    HostSession(HostLibrary& driver, Console& console, bool verbose);
     ~HostSession();
 
     HostLibrary& Driver() { return driver_; }
+    Console& Out() { return console_; }
 
     // Waits until the driver announces `count` images on `port` in total, or
     // the time-out passes. False on time-out.
@@ -34,6 +36,7 @@ class HostSession {
     void Log(const char* text);
 
     HostLibrary& driver_;
+    Console& console_;
     bool verbose_;
     std::mutex mutex_;
     std::condition_variable announced_;

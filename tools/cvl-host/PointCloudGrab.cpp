@@ -1,6 +1,5 @@
 #include "tools/cvl-host/PointCloudGrab.h"
 
-#include <iostream>
 #include <stdexcept>
 
 namespace {
@@ -48,8 +47,8 @@ PointCloud ReadPointCloud(HostLibrary& driver, int port, int pixelBits) {
 }
 
 void SavePointCloud(HostLibrary& driver, const std::string& camera, int port, int pixelBits,
-                    const std::filesystem::path& path) {
+                    const std::filesystem::path& path, std::ostream& out) {
     const PointCloud cloud = ReadPointCloud(driver, port, pixelBits);
     WritePly(path, cloud, "cvl-host: " + camera + ", port " + std::to_string(port));
-    std::cout << "wrote " << path.string() << ": " << Describe(cloud, Bounds(cloud)) << "\n";
+    out << "wrote " << path.string() << ": " << Describe(cloud, Bounds(cloud)) << "\n";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "tools/cvl-host/HostLibrary.h"
@@ -13,6 +14,6 @@ bool IsPointCloud(int pixelBits);
 PointCloud ReadPointCloud(HostLibrary& driver, int port, int pixelBits);
 
 // Reads the port's last point cloud, writes it as a PLY file and prints its
-// point count and bounds.
+// point count and bounds to `out`.
 void SavePointCloud(HostLibrary& driver, const std::string& camera, int port, int pixelBits,
-                    const std::filesystem::path& path);
+                    const std::filesystem::path& path, std::ostream& out);

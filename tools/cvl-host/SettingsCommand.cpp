@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <iostream>
-#include <stdexcept>
+#include <ostream>
 
 #include "platform/ProfileFile.h"
+#include "tools/cvl-host/ExitCode.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ const Key& FindKey(const std::string& name) {
     for (const Key& key : Keys()) {
         known += std::string(known.empty() ? "" : ", ") + key.name;
     }
-    throw std::runtime_error("unknown image setting '" + name + "' (known: " + known + ")");
+    throw ToolError(ExitCode::kUsage,
+                    "unknown image setting '" + name + "' (known: " + known + ")");
 }
 
 std::string Choices(const Key& key) {
@@ -83,17 +84,18 @@ std::string StoredText(const Key& key, const std::string& value) {
                     return key.kind == Kind::Label ? key.labels[i] : std::to_string(i);
                 }
             }
-            throw std::runtime_error(std::string(key.name) + " must be one of " + Choices(key) +
-                                     ", not '" + value + "'");
+            throw ToolError(ExitCode::kUsage, std::string(key.name) + " must be one of " +
+                                                  Choices(key) + ", not '" + value + "'");
         case Kind::Index: {
             char* end = nullptr;
             errno = 0;
             const long index = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || errno != 0 || index < 0 || index > 1000) {
-                throw std::runtime_error(std::string(key.name) +
-                                         " is a position in the camera's image list (0, 1, ...), "
-                                         "not '" +
-                                         value + "'");
+                throw ToolError(ExitCode::kUsage,
+                                std::string(key.name) +
+                                    " is a position in the camera's image list (0, 1, ...), "
+                                    "not '" +
+                                    value + "'");
             }
             return std::to_string(index);
         }
@@ -102,9 +104,10 @@ std::string StoredText(const Key& key, const std::string& value) {
             const double number = std::strtod(value.c_str(), &end);
             if (value.empty() || *end != '\0' || !std::isfinite(number) || number < key.minimum ||
                 number > key.maximum) {
-                throw std::runtime_error(std::string(key.name) + " must be a number" +
-                                         (key.minimum > -HUGE_VAL ? " from -90 to 90" : "") +
-                                         ", not '" + value + "'");
+                throw ToolError(ExitCode::kUsage,
+                                std::string(key.name) + " must be a number" +
+                                    (key.minimum > -HUGE_VAL ? " from -90 to 90" : "") + ", not '" +
+                                    value + "'");
             }
             return value;
         }
@@ -112,42 +115,42 @@ std::string StoredText(const Key& key, const std::string& value) {
     return value;
 }
 
-void Show(const std::string& settingsFile, const std::string& configuration) {
-    std::cout << "[" << configuration << "] in " << settingsFile << "\n";
+void Show(std::ostream& out, const std::string& settingsFile, const std::string& configuration) {
+    out << "[" << configuration << "] in " << settingsFile << "\n";
     for (const Key& key : Keys()) {
-        std::cout << "  " << key.name << " = "
-                  << platform::GetPrivateProfileString(configuration, key.name, "(not set)",
-                                                       settingsFile)
-                  << "\n";
+        out << "  " << key.name << " = "
+            << platform::GetPrivateProfileString(configuration, key.name, "(not set)", settingsFile)
+            << "\n";
     }
 }
 
 }  // namespace
 
 int RunSettings(const std::string& settingsFile, const std::string& configuration,
-                const std::vector<std::string>& assignments) {
+                const std::vector<std::string>& assignments, Console& console) {
     if (configuration.find('.') == std::string::npos) {
-        throw std::runtime_error("settings: give a configuration name such as NAME.1, not '" +
-                                 configuration + "'");
+        throw ToolError(
+            ExitCode::kUsage,
+            "settings: give a configuration name such as NAME.1, not '" + configuration + "'");
     }
     // Every assignment is checked before anything is written.
     std::vector<std::pair<const Key*, std::string>> writes;
     for (const std::string& assignment : assignments) {
         const size_t equals = assignment.find('=');
         if (equals == std::string::npos) {
-            throw std::runtime_error("settings: an assignment is KEY=VALUE, not '" + assignment +
-                                     "'");
+            throw ToolError(ExitCode::kUsage,
+                            "settings: an assignment is KEY=VALUE, not '" + assignment + "'");
         }
         const Key& key = FindKey(assignment.substr(0, equals));
         writes.emplace_back(&key, StoredText(key, assignment.substr(equals + 1)));
     }
     for (const auto& [key, text] : writes) {
         if (!platform::WritePrivateProfileString(configuration, key->name, text, settingsFile)) {
-            throw std::runtime_error("cannot write " + std::string(key->name) + " to " +
-                                     settingsFile);
+            throw ToolError(ExitCode::kFailed,
+                            "cannot write " + std::string(key->name) + " to " + settingsFile);
         }
-        std::cout << "set " << key->name << "=" << text << "\n";
+        console.Progress() << "set " << key->name << "=" << text << "\n";
     }
-    Show(settingsFile, configuration);
+    Show(console.Result(), settingsFile, configuration);
     return 0;
 }

@@ -4,17 +4,16 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <boost/program_options.hpp>
 #include <filesystem>
 #include <iostream>
 #include <string>
 
-#include "tools/cvl-host/Commands.h"
+#include "tools/cvl-host/CommandLine.h"
+#include "tools/cvl-host/ExitCode.h"
+#include "tools/cvl-host/HelpText.h"
 #include "tools/cvl-host/HostLibrary.h"
 #include "tools/cvl-host/HostSession.h"
 #include "tools/cvl-host/SettingsCommand.h"
-
-namespace po = boost::program_options;
 
 namespace {
 
@@ -40,150 +39,108 @@ std::string DefaultLibraryPath() {
     return soname;
 }
 
-struct Options {
-    std::string command;
-    std::string library;
-    std::string systemDir;
-    bool verbose = false;
-    std::vector<std::string> arguments;  // after the command
-    CommandOptions command_options;
-};
-
-const char* const kUsage =
-    "usage: cvl-host [options] [command]\n\n"
-    "commands:\n"
-    "  grab   open a camera configuration on a port, grab images, write them as PGM\n"
-    "         files (point clouds as PLY files) and print the statistics (the default)\n"
-    "  list   print the camera configurations the driver offers\n"
-    "  props  print (and with --set, write) the properties of an opened port\n"
-    "  configure [NAME.N]  open the driver's configuration dialog for a camera\n"
-    "         configuration and print what was saved\n"
-    "  info   print the driver's constants\n"
-    "  settings NAME.N [KEY=VALUE ...]\n"
-    "         show or write the image settings of a configuration in VaveZAZ.ini,\n"
-    "         for example ImageFormat=\"3D (XYZ)\" CalibrationFilter=Enabled\n\n";
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-    CommandOptions& command = options.command_options;
-    po::options_description visible("Options");
-    visible.add_options()("help,h", "show this help")(
-        "library", po::value(&options.library)->default_value(DefaultLibraryPath()),
-        "the driver library to load")(
-        "system-dir", po::value(&options.systemDir)->default_value("cvl-host-system"),
-        "the host's system directory: VaveZAZ.ini and VaveZAZ.log live here")(
-        "camera", po::value(&command.camera), "configuration name (default: the first offered)")(
-        "port", po::value(&command.port)->default_value(1), "host port, 0 to 19")(
-        "count", po::value(&command.count)->default_value(3), "images to grab")(
-        "continuous", po::bool_switch(&command.continuous), "grab in continuous mode")(
-        "out", po::value(&command.outputDir), "where images go (default: <system-dir>/images)")(
-        "set", po::value(&command.settings)->composing(), "props: write NAME=VALUE first")(
-        "timeout-ms", po::value(&command.timeoutMs)->default_value(10000),
-        "longest wait for one image")("open", po::bool_switch(&command.openFirst),
-                                      "configure: open the camera on --port first, so the "
-                                      "dialog shows its image settings too")(
-        "parent", po::value(&command.parentWindow),
-        "configure: X11 window ID the dialog belongs to")(
-        "verbose,v", po::bool_switch(&options.verbose), "print the driver's log lines");
-    po::options_description hidden;
-    hidden.add_options()("command", po::value(&options.command)->default_value("grab"))(
-        "arguments", po::value(&options.arguments));
-    po::options_description all;
-    all.add(visible).add(hidden);
-    po::positional_options_description positional;
-    positional.add("command", 1).add("arguments", -1);
-
-    po::variables_map values;
-    po::store(po::command_line_parser(argc, argv).options(all).positional(positional).run(),
-              values);
-    po::notify(values);
-    if (values.count("help") != 0) {
-        std::cout << kUsage << visible;
-        return false;
+int PrintHelp(const CommandLine& line, const std::string& defaultLibrary) {
+    const std::string topic = line.command != "help"   ? line.command
+                              : line.arguments.empty() ? ""
+                                                       : line.arguments.front();
+    if (topic.empty()) {
+        PrintToolHelp(std::cout, defaultLibrary);
+    } else {
+        PrintCommandHelp(std::cout, *FindCommand(topic), defaultLibrary);
     }
-    if (command.port < 0 || command.port >= 20) {
-        throw std::runtime_error("--port must be 0 to 19");
-    }
-    if (command.count < 1) {
-        throw std::runtime_error("--count must be at least 1");
-    }
-    return true;
+    return Status(ExitCode::kOk);
 }
 
-int RunCommand(HostSession& session, const Options& options, const std::string& systemDir) {
-    if (options.command == "grab") {
-        return RunGrab(session, options.command_options);
-    }
-    if (options.command == "list") {
+// Ends the driver's session when the command ends, also by an error.
+class DriverFinalizer {
+  public:
+    explicit DriverFinalizer(HostLibrary& driver) : driver_(driver) {}
+    ~DriverFinalizer() { driver_.finalize(); }
+
+    DriverFinalizer(const DriverFinalizer&) = delete;
+    DriverFinalizer& operator=(const DriverFinalizer&) = delete;
+
+  private:
+    HostLibrary& driver_;
+};
+
+int RunCommand(HostSession& session, const CommandLine& line, const std::string& systemDir) {
+    if (line.command == "list") {
         return RunList(session);
     }
-    if (options.command == "props") {
-        return RunProps(session, options.command_options);
+    if (line.command == "props") {
+        return RunProps(session, line.options);
     }
-    if (options.command == "configure") {
-        CommandOptions configure = options.command_options;
-        if (configure.camera.empty() && !options.arguments.empty()) {
-            configure.camera = options.arguments.front();
+    if (line.command == "info") {
+        return RunInfo(session);
+    }
+    if (line.command == "configure") {
+        CommandOptions configure = line.options;
+        if (configure.camera.empty() && !line.arguments.empty()) {
+            configure.camera = line.arguments.front();
         }
         return RunConfigure(session, configure, systemDir);
     }
-    return RunInfo(session);
+    return RunGrab(session, line.options);
+}
+
+int RunWithDriver(const CommandLine& line, const std::string& systemDir, Console& console) {
+    HostLibrary driver(line.global.library);
+    HostSession session(driver, console, line.global.verbose);
+    if (driver.initialize(systemDir.c_str(), &HostSession::OnDebugMessage) != 1) {
+        throw ToolError(ExitCode::kDriver,
+                        "the driver's initialize failed for the system directory " + systemDir +
+                            " (run with --verbose to see why)");
+    }
+    const DriverFinalizer finalizer(driver);
+    console.Progress() << "driver: " << line.global.library << "\nsystem: " << systemDir << "\n";
+    return RunCommand(session, line, systemDir);
 }
 
 // The settings file is edited without the driver: nothing is discovered or
 // opened.
-int RunSettingsCommand(const std::string& systemDir, const Options& options) {
-    std::vector<std::string> assignments = options.arguments;
-    std::string configuration = options.command_options.camera;
+int RunSettingsCommand(const CommandLine& line, const std::string& systemDir, Console& console) {
+    std::vector<std::string> assignments = line.arguments;
+    std::string configuration = line.options.camera;
     if (configuration.empty() && !assignments.empty()) {
         configuration = assignments.front();
         assignments.erase(assignments.begin());
     }
     if (configuration.empty()) {
-        throw std::runtime_error("settings: name the configuration, e.g. cvl-host settings NAME.1");
+        throw ToolError(ExitCode::kUsage,
+                        "settings: name the configuration, e.g. cvl-host settings NAME.1");
     }
-    return RunSettings(systemDir + "/VaveZAZ.ini", configuration, assignments);
+    return RunSettings(systemDir + "/VaveZAZ.ini", configuration, assignments, console);
+}
+
+int Run(CommandLine& line) {
+    std::filesystem::create_directories(line.global.systemDir);
+    const std::string systemDir = std::filesystem::absolute(line.global.systemDir).string();
+    if (line.options.outputDir.empty()) {
+        line.options.outputDir = systemDir + "/images";
+    }
+    Console console(line.global.quiet);
+    if (line.command == "settings") {
+        return RunSettingsCommand(line, systemDir, console);
+    }
+    return RunWithDriver(line, systemDir, console);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string defaultLibrary = DefaultLibraryPath();
     try {
-        Options options;
-        if (!ParseOptions(argc, argv, options)) {
-            return 0;
+        CommandLine line = ParseCommandLine({argv + 1, argv + argc}, defaultLibrary);
+        if (line.global.help || line.command == "help") {
+            return PrintHelp(line, defaultLibrary);
         }
-        if (options.command != "grab" && options.command != "list" && options.command != "props" &&
-            options.command != "configure" && options.command != "info" &&
-            options.command != "settings") {
-            std::cerr << "cvl-host: unknown command '" << options.command << "' (try --help)\n";
-            return 2;
-        }
-        std::filesystem::create_directories(options.systemDir);
-        const std::string systemDir = std::filesystem::absolute(options.systemDir).string();
-        if (options.command_options.outputDir.empty()) {
-            options.command_options.outputDir = systemDir + "/images";
-        }
-        if (options.command == "settings") {
-            return RunSettingsCommand(systemDir, options);
-        }
-
-        HostLibrary driver(options.library);
-        HostSession session(driver, options.verbose);
-        if (driver.initialize(systemDir.c_str(), &HostSession::OnDebugMessage) != 1) {
-            std::cerr << "cvl-host: initialize failed\n";
-            return 1;
-        }
-        std::cout << "driver: " << options.library << "\nsystem: " << systemDir << "\n";
-        int result = 1;
-        try {
-            result = RunCommand(session, options, systemDir);
-        } catch (const std::exception& e) {
-            std::cerr << "cvl-host: " << e.what() << "\n";
-        }
-        driver.finalize();
-        return result;
+        return Run(line);
+    } catch (const ToolError& e) {
+        std::cerr << "cvl-host: " << e.what() << "\n";
+        return Status(e.Code());
     } catch (const std::exception& e) {
         std::cerr << "cvl-host: " << e.what() << "\n";
-        return 1;
+        return Status(ExitCode::kFailed);
     }
 }

@@ -1,0 +1,161 @@
+#include "tools/cvl-host/CommandLine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "tools/cvl-host/ExitCode.h"
+#include "tools/cvl-host/OptionCatalog.h"
+#include "tools/cvl-host/Suggest.h"
+
+namespace po = boost::program_options;
+
+namespace {
+
+constexpr int kPorts = 20;
+// A stream longer than a year is a typing slip.
+constexpr double kLongestDuration = 366.0 * 24 * 3600;
+
+[[noreturn]] void Usage(const std::string& message) {
+    throw ToolError(ExitCode::kUsage, message);
+}
+
+std::vector<std::string> CommandNames() {
+    std::vector<std::string> names;
+    for (const CommandInfo& command : CommandTable()) {
+        names.push_back(command.name);
+    }
+    return names;
+}
+
+std::string DidYouMean(const std::string& nearest, const std::string& before,
+                       const std::string& after) {
+    return nearest.empty() ? "" : "; did you mean " + before + nearest + after + "?";
+}
+
+std::string UnknownCommand(const std::string& name) {
+    return "unknown command '" + name + "'" + DidYouMean(Nearest(name, CommandNames()), "'", "'") +
+           "\nThe commands: " + JoinNames(CommandNames()) + " (cvl-host --help says more)";
+}
+
+std::string UnknownOption(const std::string& given, const OptionCatalog& catalog) {
+    const std::string bare = given.substr(given.find_first_not_of('-'));
+    return "unknown option " + given + DidYouMean(Nearest(bare, catalog.Names()), "--", "") +
+           "\n(cvl-host help COMMAND lists a command's options)";
+}
+
+po::variables_map Parse(const std::vector<std::string>& words, const OptionCatalog& catalog) {
+    po::variables_map values;
+    try {
+        po::store(po::command_line_parser(words)
+                      .options(catalog.All())
+                      .positional(catalog.Positional())
+                      .run(),
+                  values);
+        po::notify(values);
+    } catch (const po::unknown_option& e) {
+        Usage(UnknownOption(e.get_option_name(), catalog));
+    } catch (const po::error& e) {
+        Usage(e.what());
+    }
+    return values;
+}
+
+bool Takes(const CommandInfo& command, const std::string& option) {
+    return std::find(command.options.begin(), command.options.end(), option) !=
+           command.options.end();
+}
+
+void CheckOptionsBelong(const po::variables_map& values, const CommandInfo& command,
+                        const OptionCatalog& catalog) {
+    for (const auto& [name, value] : values) {
+        if (value.defaulted() || name == "command" || name == "arguments" ||
+            catalog.IsGlobal(name) || Takes(command, name)) {
+            continue;
+        }
+        std::vector<std::string> takers;
+        for (const CommandInfo& other : CommandTable()) {
+            if (Takes(other, name)) {
+                takers.push_back(other.name);
+            }
+        }
+        Usage("--" + name + " is not an option of " + command.name + ", but of " +
+              JoinNames(takers) + " (see cvl-host help " + command.name + ")");
+    }
+}
+
+void CheckArguments(const CommandLine& line, const CommandInfo& command) {
+    if (command.maxArguments < 0 ||
+        line.arguments.size() <= static_cast<size_t>(command.maxArguments)) {
+        return;
+    }
+    const std::string extra = line.arguments[static_cast<size_t>(command.maxArguments)];
+    if (command.maxArguments == 0) {
+        Usage(std::string(command.name) + " takes no argument, not '" + extra +
+              "' (options start with --)");
+    }
+    Usage(std::string(command.name) + " takes " + command.arguments + ", not also '" + extra + "'");
+}
+
+void CheckStream(const CommandOptions& options, const po::variables_map& values) {
+    if (values.count("duration") == 0) {
+        return;
+    }
+    if (!options.continuous) {
+        Usage("--duration streams, so it needs --continuous");
+    }
+    if (!values["count"].defaulted()) {
+        Usage("--count and --duration cannot both be given: a stream writes no image");
+    }
+    if (!std::isfinite(options.durationSeconds) || options.durationSeconds <= 0.0 ||
+        options.durationSeconds > kLongestDuration) {
+        std::ostringstream given;
+        given << options.durationSeconds;
+        Usage("--duration must be a number of seconds above 0 and below a year, not " +
+              given.str());
+    }
+}
+
+void CheckValues(const CommandLine& line, const po::variables_map& values) {
+    const CommandOptions& options = line.options;
+    if (options.port < 0 || options.port >= kPorts) {
+        Usage("--port must be 0 to 19, not " + std::to_string(options.port));
+    }
+    if (options.count < 1) {
+        Usage("--count must be at least 1, not " + std::to_string(options.count));
+    }
+    if (options.timeoutMs < 1) {
+        Usage("--timeout-ms must be at least 1, not " + std::to_string(options.timeoutMs));
+    }
+    if (line.global.quiet && line.global.verbose) {
+        Usage("--quiet and --verbose cannot both be given");
+    }
+    CheckStream(options, values);
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& words,
+                             const std::string& defaultLibrary) {
+    CommandLine line;
+    const OptionCatalog catalog(line, defaultLibrary);
+    const po::variables_map values = Parse(words, catalog);
+    if (line.global.help && values["command"].defaulted()) {
+        line.command = "help";
+    }
+    const CommandInfo* command = FindCommand(line.command);
+    if (command == nullptr) {
+        Usage(UnknownCommand(line.command));
+    }
+    if (line.command == "help" && !line.arguments.empty() &&
+        FindCommand(line.arguments.front()) == nullptr) {
+        Usage(UnknownCommand(line.arguments.front()));
+    }
+    if (line.global.help) {
+        return line;
+    }
+    CheckOptionsBelong(values, *command, catalog);
+    CheckArguments(line, *command);
+    CheckValues(line, values);
+    return line;
+}

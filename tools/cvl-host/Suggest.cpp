@@ -1,0 +1,57 @@
+#include "tools/cvl-host/Suggest.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+// Edits (insert, delete, change, swap two neighbours) from `a` to `b`,
+// ignoring case.
+size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) {
+        d[i][0] = i;
+    }
+    for (size_t j = 0; j <= b.size(); ++j) {
+        d[0][j] = j;
+    }
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t change = Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && Lower(a[i - 1]) == Lower(b[j - 2]) &&
+                Lower(a[i - 2]) == Lower(b[j - 1])) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+}  // namespace
+
+std::string Nearest(const std::string& word, const std::vector<std::string>& candidates) {
+    const size_t allowed = std::max<size_t>(1, word.size() / 3);
+    std::string best;
+    size_t bestDistance = allowed + 1;
+    for (const std::string& candidate : candidates) {
+        const size_t distance = Distance(word, candidate);
+        if (distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+std::string JoinNames(const std::vector<std::string>& names, const std::string& prefix) {
+    std::string joined;
+    for (const std::string& name : names) {
+        joined += (joined.empty() ? "" : ", ") + prefix + name;
+    }
+    return joined;
+}
