@@ -91,7 +91,10 @@ TEST(HostToolCommandLine, OptionsMayStandBeforeOrAfterTheCommand) {
 }
 
 TEST(HostToolCommandLine, HelpNamesItsTopic) {
-    EXPECT_EQ("help", Parse({"--help"}).command) << "no command: the tool's help";
+    const CommandLine toolHelp = Parse({"--help"});
+    EXPECT_EQ("help", toolHelp.command) << "no command: the tool's help";
+    EXPECT_FALSE(toolHelp.global.help) << "the same as the help command alone";
+    EXPECT_TRUE(Parse({"help", "--help"}).global.help) << "the help of help";
     const CommandLine grabHelp = Parse({"grab", "--help"});
     EXPECT_EQ("grab", grabHelp.command);
     EXPECT_TRUE(grabHelp.global.help);

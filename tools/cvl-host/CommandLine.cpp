@@ -140,8 +140,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words,
     CommandLine line;
     const OptionCatalog catalog(line, defaultLibrary);
     const po::variables_map values = Parse(words, catalog);
+    // "--help" alone is "help"; "help --help" is the help of help.
     if (line.global.help && values["command"].defaulted()) {
         line.command = "help";
+        line.global.help = false;
     }
     const CommandInfo* command = FindCommand(line.command);
     if (command == nullptr) {

@@ -40,9 +40,10 @@ std::string DefaultLibraryPath() {
 }
 
 int PrintHelp(const CommandLine& line, const std::string& defaultLibrary) {
-    const std::string topic = line.command != "help"   ? line.command
-                              : line.arguments.empty() ? ""
-                                                       : line.arguments.front();
+    std::string topic = line.command;
+    if (line.command == "help") {
+        topic = !line.arguments.empty() ? line.arguments.front() : line.global.help ? "help" : "";
+    }
     if (topic.empty()) {
         PrintToolHelp(std::cout, defaultLibrary);
     } else {
