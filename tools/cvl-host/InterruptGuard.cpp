@@ -1,17 +1,22 @@
 #include "tools/cvl-host/InterruptGuard.h"
 
+#include <atomic>
+
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+// The signal may arrive on any thread, the driver's included; a lock-free
+// atomic may be written from a signal handler and read on the main thread.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnSignal(int) {
-    interrupted = 1;
+    interrupted = true;
 }
 
 }  // namespace
 
 InterruptGuard::InterruptGuard() {
-    interrupted = 0;
+    interrupted = false;
     struct sigaction action = {};
     action.sa_handler = &OnSignal;
     sigemptyset(&action.sa_mask);
@@ -25,5 +30,5 @@ InterruptGuard::~InterruptGuard() {
 }
 
 bool InterruptGuard::Interrupted() {
-    return interrupted != 0;
+    return interrupted;
 }
