@@ -129,7 +129,7 @@ TEST_F(HostToolStream, CtrlCEndsTheStreamWithItsSummaryAndStatus130) {
 }
 
 TEST_F(HostToolStream, QuietPrintsOnlyTheResultAndTheErrors) {
-    ToolRun stream = Run("--quiet grab --camera 192.168.0.10.1 --continuous --duration 1");
+    ToolRun stream = Run("--quiet grab --camera 192.168.0.10.1 --continuous --duration 3");
     ASSERT_EQ(0, stream.status) << stream.output;
     EXPECT_EQ(0u, stream.output.find("summary: ")) << stream.output;
     EXPECT_EQ(stream.output.size() - 1, stream.output.find('\n')) << "one line: " << stream.output;
