@@ -150,8 +150,8 @@ enum class FileState { Missing, Read, Unreadable };
 // open could be answered by another file than the one opened.
 // `followLinks` false refuses a link at the path. `info` is the file's status
 // when it was read; `error` says why it could not be.
-FileState ReadFile(const std::string& path, bool followLinks, std::string& text,
-                   struct stat& info, int& error) {
+FileState ReadFile(const std::string& path, bool followLinks, std::string& text, struct stat& info,
+                   int& error) {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
     const int fd = ::open(path.c_str(), flags);
     if (fd < 0) {

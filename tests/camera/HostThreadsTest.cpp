@@ -32,8 +32,7 @@ TEST_F(HostThreads, PropertyCallsRacingACloseOfTheirPortWorkOrFail) {
     Start();
     // Quiet: the statistics printed thousands of times would only fill the log.
     std::ofstream(systemDir_ / "VaveZAZ.ini")
-        << "[General]\nLogLevel=0\n[192.168.0.10]\nNumberOfScans=" << kScans
-        << "\nBufferSize=4\n";
+        << "[General]\nLogLevel=0\n[192.168.0.10]\nNumberOfScans=" << kScans << "\nBufferSize=4\n";
     std::atomic<bool> done{false};
     std::atomic<int> wrongWidths{0};
     std::atomic<int> answered{0};

@@ -273,7 +273,8 @@ TEST_F(GrabberTest, ParameterAndStateErrors) {
     EXPECT_EQ(rig.grabber->connect(), FrameGrabber::E_FG_BUFFER_SIZE);
     p.setNoScans(16);
     // Pool sizes out of range are refused, never computed with.
-    for (int megabytes : {0, -5, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}) {
+    for (int megabytes :
+         {0, -5, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}) {
         p.setBufferSize(megabytes);
         EXPECT_EQ(rig.grabber->connect(), FrameGrabber::E_FG_BUFFER_SIZE) << megabytes;
     }
