@@ -76,7 +76,17 @@ TEST_F(HostThreads, FinalizeWhileAnotherThreadGrabsAndReadsRows) {
         std::thread host([&, width = width, height = height] {
             std::vector<unsigned char> row(static_cast<size_t>(width));
             while (!done) {
-                doCVLGrab(0, 1);
+                // Rows are read once the image is announced, as a host does:
+                // the next grab's image is written over them.
+                const int before = ImagesAnnounced(1);
+                if (doCVLGrab(0, 1) == 1) {
+                    const auto deadline =
+                        std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+                    while (ImagesAnnounced(1) == before &&
+                           std::chrono::steady_clock::now() < deadline) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    }
+                }
                 for (int r = 0; r < height; ++r) {
                     const bool after = finalized;
                     if (getCVLGrabRow(0, 1, row.data(), r, 0, width - 1) == 1) {
