@@ -3,6 +3,7 @@
 #include <boost/make_shared.hpp>
 #include <stdexcept>
 
+#include "camera/CallbackGate.h"
 #include "camera/GrabberCallback.h"
 #include "camera/HostNames.h"
 #include "config/CameraDefaults.h"
@@ -14,6 +15,7 @@
 #include "icon/EthernetCamera.h"
 #include "icon/FrameGrabber.h"
 #include "icon/FrameGrabberParameters.h"
+#include "image/HandOffMark.h"
 
 namespace {
 
@@ -33,6 +35,19 @@ bool IsMeasuring(int status) {
     return status >= 2 && status <= 4;
 }
 
+// Counts a close under way for as long as it lives.
+class ClosingMark {
+  public:
+    explicit ClosingMark(std::atomic<int>& closing) : closing_(closing) { ++closing_; }
+    ~ClosingMark() { --closing_; }
+
+    ClosingMark(const ClosingMark&) = delete;
+    ClosingMark& operator=(const ClosingMark&) = delete;
+
+  private:
+    std::atomic<int>& closing_;
+};
+
 }  // namespace
 
 Camera::Camera(const char* name, const std::string& ipAddress)
@@ -48,9 +63,11 @@ Camera::Camera(const char* name, const std::string& ipAddress)
 Camera::~Camera() {
     WriteLog(context_, 2, "Camera::~Camera: camera %s\n", state_.name.c_str());
     try {
+        RefuseBuffers();
         if (isOpen_) {
             Close(-1);
         }
+        CallbackGate::Close(callbackToken_);
     } catch (const std::exception& e) {
         WriteLog(context_, 1, "Camera::~Camera: ERROR: camera %s not closed: %s\n",
                  state_.name.c_str(), e.what());
@@ -62,6 +79,30 @@ Camera::~Camera() {
 
 bool Camera::HasName(const std::string& hostName) const {
     return NamesEqual(StripImageSuffix(hostName), state_.name);
+}
+
+bool Camera::IsOpenOn(int32_t port) {
+    boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
+    return registry_.adapters.count(port) != 0;
+}
+
+void Camera::RefuseBuffers() {
+    if (!refusing_.exchange(true)) {
+        ++closing_;
+    }
+}
+
+std::unique_lock<std::mutex> Camera::LockOpenClose() {
+    if (!HandOffMark::IsHandingOffAny()) {
+        return std::unique_lock<std::mutex>(openCloseLock_);
+    }
+    std::unique_lock<std::mutex> lock(openCloseLock_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        throw std::runtime_error("Camera " + state_.name +
+                                 " is being opened or closed on another thread; from inside a "
+                                 "completion callback the driver does not wait for it");
+    }
+    return lock;
 }
 
 bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName) {
@@ -76,13 +117,11 @@ bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName
                  port, state_.name.c_str());
         return false;
     }
-    {
-        boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
-        if (registry_.adapters.count(port) != 0) {
-            WriteLog(context_, 1, "Camera::Open: ERROR:  %s is already open on port %d\n",
-                     state_.name.c_str(), port);
-            return false;
-        }
+    std::unique_lock<std::mutex> serial = LockOpenClose();
+    if (IsOpenOn(port)) {
+        WriteLog(context_, 1, "Camera::Open: ERROR:  %s is already open on port %d\n",
+                 state_.name.c_str(), port);
+        return false;
     }
     const bool firstPort = !isOpen_;
     try {
@@ -102,8 +141,11 @@ bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName
     } catch (...) {
         WriteLog(context_, 1, "Camera::Open: unknown EXCEPTION, port %d\n", port);
     }
-    // A port that failed leaves nothing behind, so it can be opened again. A
-    // further port's failure does not stop the ports already streaming.
+    // A port that failed leaves nothing behind, so it can be opened again, and
+    // reports no image. A further port's failure does not stop the ports
+    // already streaming.
+    imageSize[0] = 0;
+    imageSize[1] = 0;
     RemoveAdapter(port);
     if (firstPort) {
         CleanupOnClose();
@@ -112,14 +154,20 @@ bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName
 }
 
 void Camera::SetUpFirstPort(int32_t port) {
-    CameraParameters& parameters = state_.parameters;
-    CreateDefaultParameters(parameters);
-    parameters.Load();
-    context_->logLevel = parameters.GetParameter<int>("LogLevel");
-    context_->logIntoFile = dynamic_cast<Param<bool>&>(parameters.GetParam("LogIntoFile")).value;
-    context_->debugViewOutput = parameters.GetParameter<int>("DebugViewOutput");
     std::string message;
-    if (!parameters.Validate(message)) {
+    bool valid = true;
+    {
+        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        CameraParameters& parameters = state_.parameters;
+        CreateDefaultParameters(parameters);
+        parameters.Load();
+        context_->logLevel = parameters.GetParameter<int>("LogLevel");
+        context_->logIntoFile =
+            dynamic_cast<Param<bool>&>(parameters.GetParam("LogIntoFile")).value;
+        context_->debugViewOutput = parameters.GetParameter<int>("DebugViewOutput");
+        valid = parameters.Validate(message);
+    }
+    if (!valid) {
         WriteLog(context_, 2, "Camera::Open: WARNING: Configuration not valid: %s, port: %d\n",
                  message.c_str(), port);
     }
@@ -143,15 +191,19 @@ void Camera::AddAdapter(int32_t port, const std::string& imageName, int32_t* ima
     registry_.adapters[port] = std::move(adapter);
 }
 
+// Upgradable first, as everywhere: a plain exclusive wait would hold off the
+// shared look-ups of a completion callback that the hand-off waits for.
 void Camera::RemoveAdapter(int32_t port) {
     std::unique_ptr<ImageAdapter> removed;
-    boost::unique_lock<boost::shared_mutex> exclusive(registry_.lock);
-    const auto found = registry_.adapters.find(port);
-    if (found != registry_.adapters.end()) {
-        removed = std::move(found->second);
-        registry_.adapters.erase(found);
+    {
+        boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
+        boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
+        const auto found = registry_.adapters.find(port);
+        if (found != registry_.adapters.end()) {
+            removed = std::move(found->second);
+            registry_.adapters.erase(found);
+        }
     }
-    exclusive.unlock();
     // Destroyed without the map lock, see Close.
     removed.reset();
 }
@@ -164,6 +216,10 @@ void Camera::Close(int32_t port) {
         throw std::runtime_error(
             "Camera::Close: a port cannot be closed from inside its camera's completion callback");
     }
+    // Hand-offs stop before the lock is waited for: in continuous mode each
+    // new one would otherwise compete with this close for the adapter map.
+    ClosingMark closeUnderWay(closing_);
+    std::unique_lock<std::mutex> serial = LockOpenClose();
     // The adapters taken out of the map are destroyed after the map lock is
     // let go (declared first, they go last). A 3D adapter joins its
     // processing thread, whose host callback may be reading rows or sizes
@@ -238,9 +294,14 @@ void Camera::StopIfMeasuring(int status) {
     }
 }
 
+// The gate is closed first: a callback still inside the camera (its grabber's
+// stop may have timed out) is waited for, and a late one is turned away, so
+// nothing below is freed under a running callback.
 void Camera::CleanupOnClose() {
     WriteLog(context_, 2, "Camera::CleanupOnClose: entering\n");
     isOpen_ = false;
+    CallbackGate::Close(callbackToken_);
+    callbackToken_ = nullptr;
     try {
         iconCamera_.reset();
         frameGrabber_.reset();
@@ -318,18 +379,29 @@ void Camera::SetupFrameGrabber() {
     parameters.setCameraPort(dataPort);
     WriteLog(context_, 2, "Camera(%s) FramgeGrabber setCameraIP=%s, setCameraPort=%d\n",
              state_.name.c_str(), ipAddress_.c_str(), dataPort);
-    parameters.setBufferSize(state_.parameters.GetParameter<int>("BufferSize"));
-    state_.scansPerBuffer = state_.parameters.GetParameter<int>("NumberOfScans");
+    {
+        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        parameters.setBufferSize(state_.parameters.GetParameter<int>("BufferSize"));
+        state_.scansPerBuffer = state_.parameters.GetParameter<int>("NumberOfScans");
+    }
     parameters.setNoScans(state_.scansPerBuffer);
     parameters.setRecoveryInterval(kRecoveryIntervalMs);
     parameters.setMode(kCallbackMode);
     parameters.setRelease(kAutomaticRelease);
     parameters.setCallback(&GrabberCallback);
-    parameters.setUserData(this);
+    CallbackGate::Close(callbackToken_);
+    callbackToken_ = CallbackGate::Open(this);
+    parameters.setUserData(callbackToken_);
 }
 
 void Camera::LoadCameraConfiguration() {
-    const std::string file = state_.parameters.GetParameter<std::string>("ConfigurationFile");
+    std::string file;
+    std::string type;
+    {
+        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        file = state_.parameters.GetParameter<std::string>("ConfigurationFile");
+        type = state_.parameters.GetParameter<std::string>("ConfigurationType");
+    }
     const char* name = state_.name.c_str();
     if (!file.empty()) {
         const std::string path = context_->ResolvePath(file);
@@ -344,7 +416,6 @@ void Camera::LoadCameraConfiguration() {
         WriteLog(context_, 1, "WARNING: Camera(%s) configuration file not specified, using default",
                  name);
     }
-    const std::string type = state_.parameters.GetParameter<std::string>("ConfigurationType");
     CheckIconResult(iconCamera_->setActiveConfiguration(type), "Set Image configuration");
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "camera/CameraState.h"
@@ -41,6 +42,13 @@ struct RowAccess {
 // One physical camera known to the camera list, opened on one or more host
 // ports. The first open connects, configures and starts it; the last close
 // stops and releases it. Buffers arrive on the frame grabber's thread.
+//
+// Host threads may open, close, grab, read and set properties at once: opens
+// and closes of one camera run one after another, and a look-up of a port's
+// adapter keeps it alive for as long as it is used. A thread inside one of
+// the camera's completion callbacks must not wait for an open or close of any
+// camera (it may be what that open or close waits for): there it fails when
+// another is under way.
 class Camera {
   public:
     Camera(const char* name, const std::string& ipAddress);
@@ -50,8 +58,13 @@ class Camera {
     Camera& operator=(const Camera&) = delete;
 
     bool Open(int32_t port, int32_t* imageSize, const std::string& imageName);
-    // Port -1 closes every port.
+    // Port -1 closes every port. From its start on, no buffer is handed to
+    // the camera's adapters; it waits at most for the hand-off in progress.
     void Close(int32_t port);
+    // True while the port has an adapter.
+    bool IsOpenOn(int32_t port);
+    // From now on no buffer reaches the adapters: the camera is about to go.
+    void RefuseBuffers();
     void CleanupOnClose();
     void ReadUserData(std::string& data);
 
@@ -66,6 +79,8 @@ class Camera {
     void ResetStats(int32_t port);
     // Adds the lost-packet counts of a delivered buffer's scans.
     void CountLostPackets(const icon::IconBuffer& buffer);
+    // The grabber callback's work for one delivered buffer.
+    void OnDelivery(const icon::IconBuffer& buffer);
 
     // Host access to a port's image and properties.
     RowAccess GetRow(int32_t port, int32_t row);
@@ -83,6 +98,9 @@ class Camera {
     // and on the processing threads of its 3D adapters: the threads that run
     // the host's completion callbacks for its ports.
     bool InsideHandOff() const;
+    // Locks opens and closes of this camera; see the class comment for a
+    // thread inside a completion callback.
+    std::unique_lock<std::mutex> LockOpenClose();
     // The configuration dialog's working copies and what becomes of them.
     CameraParameters CameraWorkingCopy();
     CameraParameters ImageWorkingCopy(const std::string& title, const std::string& imageName);
@@ -102,8 +120,16 @@ class Camera {
     icon::FGEthernetParameters& EthernetParameters();
     std::string ReadDataFormatText();
 
+    std::mutex openCloseLock_;
     std::atomic<bool> isOpen_{false};
+    // Closes under way, and 1 more once the camera refuses buffers for good.
+    std::atomic<int> closing_{0};
+    std::atomic<bool> refusing_{false};
     CameraState state_;
+    // Guards state_.parameters, which host threads read and write through
+    // properties while another opens the camera. Recursive: a line logged
+    // under it may bring the host's debug procedure back in.
+    std::recursive_mutex parametersLock_;
     DriverContext* context_;
     std::atomic<bool> continuousMode_{false};
     std::atomic<bool> grabPending_{false};
@@ -112,6 +138,8 @@ class Camera {
     std::string ipAddress_;
     std::unique_ptr<icon::EthernetCamera> iconCamera_;
     std::unique_ptr<icon::FrameGrabber> frameGrabber_;
+    // The frame grabber's user pointer (CallbackGate); null while closed.
+    void* callbackToken_ = nullptr;
     platform::AutoResetEvent bufferReleased_;
     ImageList imageList_;
     AdapterRegistry registry_;

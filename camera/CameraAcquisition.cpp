@@ -2,6 +2,7 @@
 
 #include <boost/format.hpp>
 
+#include "camera/CallbackGate.h"
 #include "camera/Camera.h"
 #include "camera/GrabberCallback.h"
 #include "camera/IconBufferReleaser.h"
@@ -10,15 +11,27 @@
 #include "icon/IconBuffer.h"
 #include "image/HandOffMark.h"
 
-void GrabberCallback(const icon::IconBuffer* buffer, icon::FrameGrabber*, void* camera) {
-    if (camera == nullptr) {
+// The user pointer is the camera's gate token: a callback of a grabber whose
+// camera has let it go finds the gate closed and leaves the buffer alone.
+void GrabberCallback(const icon::IconBuffer* buffer, icon::FrameGrabber*, void* token) {
+    if (token == nullptr) {
         WriteLog(DriverContext::Instance(), 1,
                  "ERROR: GrabberCallback does not have pointer to the Camera");
         return;
     }
-    auto* target = static_cast<Camera*>(camera);
-    target->CountLostPackets(*buffer);
-    target->ProcessBuffer(buffer);
+    CallbackGate::Passage passage(token);
+    if (Camera* camera = passage.GetCamera()) {
+        camera->OnDelivery(*buffer);
+    }
+}
+
+// The whole callback counts as the camera's hand-off: the host's debug
+// procedure, called while lost packets are logged, may call back into the
+// driver as a completion callback may.
+void Camera::OnDelivery(const icon::IconBuffer& buffer) {
+    HandOffMark mark(state_);
+    CountLostPackets(buffer);
+    ProcessBuffer(&buffer);
 }
 
 void Camera::CountLostPackets(const icon::IconBuffer& buffer) {
@@ -65,7 +78,8 @@ void Camera::ClearGrabPending() {
 
 void Camera::ProcessBuffer(const icon::IconBuffer* buffer) {
     statistics_.frames.Increment();
-    if (!grabPending_) {
+    // During a close a pending grab stays pending, for the ports left open.
+    if (!grabPending_ || closing_ > 0) {
         statistics_.dropped.Increment();
         return;
     }
@@ -115,14 +129,22 @@ void Camera::ReleaseBuffer(const icon::IconBuffer* buffer) {
     bufferReleased_.Set();
 }
 
+// The adapter's counters are read while the port's adapter is held; the text
+// is logged after it is let go, as the host's debug procedure may close the
+// port.
 void Camera::PrintStats(int32_t port) {
-    ImageAdapter& adapter = registry_.FindByPort(port);
+    int32_t overtrigs = 0;
+    int32_t completed = 0;
+    {
+        AdapterRegistry::Hold adapter = registry_.FindByPort(port);
+        overtrigs = adapter->OvertrigCount().Get();
+        completed = adapter->CompletedCount().Get();
+    }
     const std::string text =
         (boost::format("Camera statistics\nFrames:\t\t%d\nDropped:\t\t%d\nGrabInProgress:\t%d\n"
                        "PacketsLost:\t\t%d\nOvertrigs:\t\t%d\nCorvaneCB:\t\t%d\n") %
          statistics_.frames.Get() % statistics_.dropped.Get() % statistics_.grabInProgress.Get() %
-         statistics_.packetsLost.Get() % adapter.OvertrigCount().Get() %
-         adapter.CompletedCount().Get())
+         statistics_.packetsLost.Get() % overtrigs % completed)
             .str();
     WriteLog(context_, 1, "%s", text.c_str());
 }
@@ -132,7 +154,7 @@ void Camera::ResetStats(int32_t port) {
     statistics_.dropped.Exchange(0);
     statistics_.grabInProgress.Exchange(0);
     statistics_.packetsLost.Exchange(0);
-    ImageAdapter& adapter = registry_.FindByPort(port);
-    adapter.CompletedCount().Exchange(0);
-    adapter.OvertrigCount().Exchange(0);
+    AdapterRegistry::Hold adapter = registry_.FindByPort(port);
+    adapter->CompletedCount().Exchange(0);
+    adapter->OvertrigCount().Exchange(0);
 }

@@ -90,6 +90,7 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
 }
 
 CameraParameters Camera::CameraWorkingCopy() {
+    std::lock_guard<std::recursive_mutex> lock(parametersLock_);
     CameraParameters copy(state_.parameters);
     // A camera never opened has no settings in memory yet: the dialog starts
     // from what the file holds, as the first open would.
@@ -136,7 +137,12 @@ bool Camera::SaveConfiguration(HWND parent, const std::string& title, CameraPara
         boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
         ports = registry_.adapters.size();
     }
-    if (ports > 1 && NeedsRestart(cameraSet, state_.parameters)) {
+    bool restart = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        restart = ports > 1 && NeedsRestart(cameraSet, state_.parameters);
+    }
+    if (restart) {
         dialogs.Notify(parent, kRestartText, title);
         WriteLog(context_, 2,
                  "WARNING: Camera configuration file changed. All cameras must be restarted.");

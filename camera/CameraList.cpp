@@ -1,6 +1,7 @@
 #include "camera/CameraList.h"
 
 #include <boost/format.hpp>
+#include <condition_variable>
 #include <cstdio>
 #include <stdexcept>
 
@@ -17,10 +18,22 @@ namespace {
 constexpr int kDiscoveryTimeoutMs = 2000;
 constexpr size_t kIpAddressBufferSize = 512;
 
-CameraList*& Instance() {
-    static CameraList* list = nullptr;
-    return list;
+// The one list and the entry points that hold it.
+struct Lifetime {
+    std::mutex mutex;
+    std::condition_variable released;
+    CameraList* list = nullptr;
+    int holds = 0;
+    bool destroying = false;
+};
+
+Lifetime& TheLifetime() {
+    static Lifetime lifetime;
+    return lifetime;
 }
+
+// Holds of the list taken on this thread and not yet released.
+thread_local int holdsOnThisThread = 0;
 
 // "<model> - <MAC from its last byte to its first, lowercase hex>".
 std::string DiscoveredCameraName(const icon::DeviceDescription& device) {
@@ -33,23 +46,67 @@ std::string DiscoveredCameraName(const icon::DeviceDescription& device) {
 
 }  // namespace
 
-CameraList* CameraList::GetInstance() {
-    CameraList*& list = Instance();
-    if (list == nullptr) {
-        list = new CameraList();
+CameraList::Hold::~Hold() {
+    if (list_ == nullptr) {
+        return;
     }
-    return list;
+    Lifetime& lifetime = TheLifetime();
+    {
+        std::lock_guard<std::mutex> lock(lifetime.mutex);
+        --lifetime.holds;
+    }
+    lifetime.released.notify_all();
+    --holdsOnThisThread;
 }
 
+CameraList::Hold CameraList::GetInstance() {
+    Lifetime& lifetime = TheLifetime();
+    std::lock_guard<std::mutex> lock(lifetime.mutex);
+    if (lifetime.destroying) {
+        throw std::runtime_error(
+            "CameraList::GetInstance: ERROR: the driver is being finalized on another thread");
+    }
+    if (lifetime.list == nullptr) {
+        lifetime.list = new CameraList();
+    }
+    ++lifetime.holds;
+    ++holdsOnThisThread;
+    return Hold(lifetime.list);
+}
+
+// The list goes on this thread and only once no entry point uses it: an entry
+// point still running would find its cameras deleted under it. The wait ends:
+// what holds the list never waits for this thread, and an entry point called
+// meanwhile, also from a completion callback that a close is waiting for,
+// fails at once instead of holding the list anew.
 void CameraList::DestroyInstance() {
     if (InsideCompletionCallback()) {
         throw std::runtime_error(
             "CameraList::DestroyInstance: the camera list cannot be destroyed from inside a "
             "completion callback");
     }
-    CameraList*& list = Instance();
+    if (holdsOnThisThread > 0) {
+        throw std::runtime_error(
+            "CameraList::DestroyInstance: the camera list cannot be destroyed from inside another "
+            "call of the driver");
+    }
+    Lifetime& lifetime = TheLifetime();
+    CameraList* list = nullptr;
+    {
+        std::unique_lock<std::mutex> lock(lifetime.mutex);
+        if (lifetime.destroying) {
+            throw std::runtime_error(
+                "CameraList::DestroyInstance: the camera list is being destroyed on another "
+                "thread");
+        }
+        lifetime.destroying = true;
+        lifetime.released.wait(lock, [&] { return lifetime.holds == 0; });
+        list = lifetime.list;
+        lifetime.list = nullptr;
+    }
     delete list;
-    list = nullptr;
+    std::lock_guard<std::mutex> lock(lifetime.mutex);
+    lifetime.destroying = false;
 }
 
 bool CameraList::InsideCompletionCallback() {
@@ -73,6 +130,7 @@ CameraList::~CameraList() {
 }
 
 bool CameraList::Init() {
+    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
     WriteLog(context_, 2, "CameraList::Init: entering\n");
     if (initialized_ || discoveryState_ == 2) {
         WriteLog(context_, 2, "CameraList::Init: Already initialized\n");
@@ -113,6 +171,7 @@ bool CameraList::Init() {
 }
 
 Camera* CameraList::Create(const std::string& address) {
+    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
     WriteLog(context_, 2, "CameraList::Create: entering\n");
     auto camera = std::make_unique<Camera>(address.c_str(), address);
     Camera* created = camera.get();
@@ -146,26 +205,36 @@ bool CameraList::isIpAddress(const std::string& hostName) {
     return IsIpv4Address(address);
 }
 
-bool CameraList::IsCameraAvailable(const std::string& hostName) {
-    WriteLog(context_, 3, "CameraList::IsCameraAvailable:  name=%s\n", hostName.c_str());
+int32_t CameraList::GetDiscoveryState() {
+    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
+    return discoveryState_;
+}
+
+Camera* CameraList::FindByName(const std::string& hostName) {
+    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
     for (const auto& camera : cameras_) {
         if (camera->HasName(hostName)) {
-            return true;
+            return camera.get();
         }
     }
-    return false;
+    return nullptr;
+}
+
+bool CameraList::IsCameraAvailable(const std::string& hostName) {
+    WriteLog(context_, 3, "CameraList::IsCameraAvailable:  name=%s\n", hostName.c_str());
+    return FindByName(hostName) != nullptr;
 }
 
 Camera* CameraList::GetByName(const std::string& hostName) {
     WriteLog(context_, 3, "CameraList::GetByName: entering %s\n", hostName.c_str());
-    for (const auto& camera : cameras_) {
-        if (camera->HasName(hostName)) {
-            WriteLog(context_, 3, "CameraList::GetByName: leaving %s\n", hostName.c_str());
-            return camera.get();
-        }
+    Camera* camera = FindByName(hostName);
+    if (camera == nullptr) {
+        throw std::runtime_error(
+            (boost::format("CameraList::GetByName: ERROR: could not find camera %s") % hostName)
+                .str());
     }
-    throw std::runtime_error(
-        (boost::format("CameraList::GetByName: ERROR: could not find camera %s") % hostName).str());
+    WriteLog(context_, 3, "CameraList::GetByName: leaving %s\n", hostName.c_str());
+    return camera;
 }
 
 Camera* CameraList::GetByPort(int32_t port) {
@@ -179,24 +248,64 @@ Camera* CameraList::GetByPort(int32_t port) {
     return found->second;
 }
 
-void CameraList::MapCamera(int32_t port, Camera* camera) {
-    boost::unique_lock<boost::shared_mutex> change(portLock_);
-    if (portMap_.count(port) != 0) {
-        WriteLog(context_, 1, "CameraList::MapCamera: WARNING: There is camera on port %d\n", port);
-        portMap_.erase(port);
+// Whether the camera mapped to the port still has it open is asked outside
+// the port lock: the camera's own lock is held by a hand-off whose completion
+// callback may look ports up.
+std::string CameraList::ClaimPort(int32_t port, Camera* camera) {
+    Camera* mapped = nullptr;
+    {
+        boost::unique_lock<boost::shared_mutex> change(portLock_);
+        if (!claimedPorts_.insert(port).second) {
+            return (boost::format("port %d is being opened on another thread") % port).str();
+        }
+        const auto found = portMap_.find(port);
+        mapped = found != portMap_.end() ? found->second : nullptr;
     }
-    portMap_[port] = camera;
+    if (mapped != nullptr && mapped != camera && mapped->IsOpenOn(port)) {
+        EndClaim(port, camera, false);
+        return (boost::format("port %d is open on camera %s; close it first") % port %
+                mapped->GetName())
+            .str();
+    }
+    return "";
 }
 
-void CameraList::UnmapCamera(int32_t port) {
+void CameraList::EndClaim(int32_t port, Camera* camera, bool opened) {
+    if (opened) {
+        MapCamera(port, camera);
+    }
     boost::unique_lock<boost::shared_mutex> change(portLock_);
-    if (portMap_.erase(port) == 0) {
+    claimedPorts_.erase(port);
+}
+
+// Lines are logged outside the port lock: the host's debug procedure may look
+// ports up.
+void CameraList::MapCamera(int32_t port, Camera* camera) {
+    boost::unique_lock<boost::shared_mutex> change(portLock_);
+    const bool replaced = portMap_.count(port) != 0;
+    portMap_[port] = camera;
+    change.unlock();
+    if (replaced) {
+        WriteLog(context_, 1, "CameraList::MapCamera: WARNING: There is camera on port %d\n", port);
+    }
+}
+
+void CameraList::UnmapCamera(int32_t port, Camera* camera) {
+    boost::unique_lock<boost::shared_mutex> change(portLock_);
+    const auto found = portMap_.find(port);
+    if (found == portMap_.end()) {
+        change.unlock();
         WriteLog(context_, 1, "CameraList::UnmapCamera: WARNING: There is no camera on port %d\n",
                  port);
+        return;
+    }
+    if (found->second == camera) {
+        portMap_.erase(found);
     }
 }
 
 int CameraList::GetConfigCount() {
+    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
     if (!initialized_) {
         Init();
     }
@@ -204,6 +313,7 @@ int CameraList::GetConfigCount() {
 }
 
 const char** CameraList::GetConfigNames() {
+    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
     if (!initialized_) {
         Init();
     }
@@ -229,6 +339,11 @@ void CameraList::Destroy() {
     {
         boost::unique_lock<boost::shared_mutex> change(portLock_);
         portMap_.clear();
+    }
+    // Every camera stops handing buffers on before the first is closed, so
+    // the closes wait for one callback per camera at most, all at once.
+    for (auto& camera : cameras_) {
+        camera->RefuseBuffers();
     }
     for (auto& camera : cameras_) {
         camera.reset();

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,14 +15,38 @@ class DriverContext;
 
 // The registry of cameras: discovered ones and ones the host names by IP
 // address, their configuration names, and which camera is open on which port.
-// Used from the host's entry points. Only the port map is locked: a host may
-// read rows on one thread while it opens or closes ports on another.
+// Used from the host's entry points, on any of the host's threads and from
+// inside completion callbacks: the cameras and names are guarded by one lock,
+// the port map by another, and the list itself lives while any entry point
+// holds it.
 class CameraList {
   public:
-    // The list, created on first use.
-    static CameraList* GetInstance();
-    // Deletes the list and every camera in it; the next GetInstance starts
-    // afresh. Throws, changing nothing, inside a completion callback.
+    // The list as one entry point uses it: it is not destroyed while a hold
+    // lives. Bound to the thread that took it.
+    class Hold {
+      public:
+        Hold(Hold&& other) noexcept : list_(other.list_) { other.list_ = nullptr; }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        Hold& operator=(Hold&&) = delete;
+        ~Hold();
+
+        CameraList* operator->() const { return list_; }
+
+      private:
+        friend class CameraList;
+        explicit Hold(CameraList* list) : list_(list) {}
+
+        CameraList* list_;
+    };
+
+    // The list, created on first use, held for the caller. Throws while the
+    // list is being destroyed.
+    static Hold GetInstance();
+    // Deletes the list and every camera in it, on this thread, once no entry
+    // point holds it; entry points that start meanwhile fail. The next
+    // GetInstance starts afresh. Throws, changing nothing, inside a completion
+    // callback or inside another entry point on this thread.
     static void DestroyInstance();
     // True on a thread that is inside the completion callback of any camera's
     // image: the cameras and the list must not be destroyed there, as the
@@ -37,23 +63,40 @@ class CameraList {
     bool IsCameraAvailable(const std::string& hostName);
     Camera* GetByName(const std::string& hostName);
     Camera* GetByPort(int32_t port);
+    // Claims `port` for opening `camera` on it; one claim per port at a time.
+    // Empty when claimed, else why not: the port is open on another camera,
+    // or another thread is opening it. Every claim is ended by EndClaim.
+    std::string ClaimPort(int32_t port, Camera* camera);
+    // Maps the port to the camera when it opened; otherwise the mapping stays
+    // as it was.
+    void EndClaim(int32_t port, Camera* camera, bool opened);
     void MapCamera(int32_t port, Camera* camera);
-    void UnmapCamera(int32_t port);
+    // Removes the port's mapping to `camera`; a mapping to another camera,
+    // made since, stays.
+    void UnmapCamera(int32_t port, Camera* camera);
     int GetConfigCount();
     const char** GetConfigNames();
     // Deletes every camera, closing the open ones. Throws, changing nothing,
     // inside a completion callback.
     void Destroy();
 
-    int32_t GetDiscoveryState() const { return discoveryState_; }
+    int32_t GetDiscoveryState();
 
   private:
     CameraList();
     void AddCamera(std::unique_ptr<Camera> camera);
+    Camera* FindByName(const std::string& hostName);
 
     DriverContext* context_;
+    // Guards the cameras, the names and the discovery state. Recursive: the
+    // host's debug procedure may call back in while a line is logged. Never
+    // held while a camera opens or closes, so a completion callback never
+    // waits for it behind a close that waits for the callback.
+    std::recursive_mutex camerasLock_;
     std::vector<std::unique_ptr<Camera>> cameras_;
     std::map<int32_t, Camera*> portMap_;
+    // Ports being opened, claimed by ClaimPort. Guarded by portLock_.
+    std::set<int32_t> claimedPorts_;
     boost::shared_mutex portLock_;
     bool initialized_ = false;
     std::unique_ptr<const char*[]> configNameArray_;

@@ -92,20 +92,21 @@ RowAccess Camera::GetRow(int32_t port, int32_t row) {
 }
 
 void Camera::SetCompleteCallback(int32_t port, CompleteCallback callback) {
-    registry_.FindByPort(port).SetCompleteCallback(callback);
+    registry_.FindByPort(port)->SetCompleteCallback(callback);
 }
 
 bool Camera::GetProperty(int32_t port, const std::string& property, int32_t* value) {
     WriteLog(context_, 3, "Camera::GetProperty: prop=%s \n", property.c_str());
     if (NamesEqual(property, "PixelSize")) {
-        *value = registry_.FindByPort(port).GetBitsPerPixel();
+        *value = registry_.FindByPort(port)->GetBitsPerPixel();
     } else if (NamesEqual(property, "Height")) {
-        *value = registry_.FindByPort(port).GetHeight();
+        *value = registry_.FindByPort(port)->GetHeight();
     } else if (NamesEqual(property, "Width")) {
-        *value = registry_.FindByPort(port).GetWidth();
+        *value = registry_.FindByPort(port)->GetWidth();
     } else if (IsContinuous(property)) {
         *value = continuousMode_ ? 1 : 0;
     } else {
+        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
         return state_.parameters.HasParam(property) &&
                ReadParam(state_.parameters.GetParam(property), value);
     }
@@ -118,8 +119,11 @@ bool Camera::SetProperty(int32_t port, const std::string& property, int32_t valu
         SetContinuousGrab(value != 0);
         return true;
     }
-    if (state_.parameters.HasParam(property)) {
-        return WriteParam(state_.parameters.GetParam(property), value);
+    {
+        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        if (state_.parameters.HasParam(property)) {
+            return WriteParam(state_.parameters.GetParam(property), value);
+        }
     }
     if (NamesEqual(property, "PrintStats")) {
         PrintStats(port);
@@ -134,9 +138,12 @@ bool Camera::SetProperty(int32_t port, const std::string& property, int32_t valu
 
 bool Camera::GetRange(int32_t, const std::string& property, int32_t* minimum, int32_t* maximum) {
     WriteLog(context_, 2, "Camera::GetRange: entering prop=%s \n", property.c_str());
-    if (!state_.parameters.HasParam(property) ||
-        !ParamRange(state_.parameters.GetParam(property), minimum, maximum)) {
-        return false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        if (!state_.parameters.HasParam(property) ||
+            !ParamRange(state_.parameters.GetParam(property), minimum, maximum)) {
+            return false;
+        }
     }
     WriteLog(context_, 2, "Camera::GetRange: leaving prop=%s min=%d   max=%d \n", property.c_str(),
              *minimum, *maximum);

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 
 #include "camera/CameraList.h"
@@ -63,9 +65,61 @@ bool RowCopySize(const RowAccess& access, int firstColumn, int lastColumn, size_
     return true;
 }
 
+// Ports are the host's numbers from 0 up; -1 means every port inside the
+// driver and must not come from the host.
+bool ValidPort(DriverContext* context, const char* function, int grabberNo, int portNo,
+               const char* cameraName) {
+    if (portNo >= 0) {
+        return true;
+    }
+    if (cameraName != nullptr) {
+        WriteLog(context, 1, "%s: ERROR: invalid port, grabberNo=%d, portNo=%d, cameraName=%s\n",
+                 function, grabberNo, portNo, cameraName);
+    } else {
+        WriteLog(context, 1, "%s: ERROR: invalid port, grabberNo=%d, portNo=%d\n", function,
+                 grabberNo, portNo);
+    }
+    return false;
+}
+
+// The claim of a port for one open; mapped when the open succeeded.
+class PortClaim {
+  public:
+    PortClaim(CameraList* list, int port, Camera* camera)
+        : list_(list), port_(port), camera_(camera) {}
+    ~PortClaim() { list_->EndClaim(port_, camera_, opened_); }
+
+    PortClaim(const PortClaim&) = delete;
+    PortClaim& operator=(const PortClaim&) = delete;
+
+    void Opened() { opened_ = true; }
+
+  private:
+    CameraList* list_;
+    int port_;
+    Camera* camera_;
+    bool opened_ = false;
+};
+
+// Initialize and finalize one at a time. A thread inside a completion callback
+// only tries: a finalize on another thread may be waiting for that callback.
+std::unique_lock<std::recursive_mutex> LockLifetime() {
+    static std::recursive_mutex lifetime;
+    if (!CameraList::InsideCompletionCallback()) {
+        return std::unique_lock<std::recursive_mutex>(lifetime);
+    }
+    std::unique_lock<std::recursive_mutex> lock(lifetime, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        throw std::runtime_error(
+            "the driver is being initialized or finalized on another thread; from inside a "
+            "completion callback it does not wait for that");
+    }
+    return lock;
+}
+
 bool OpenPort(DriverContext* context, int grabberNo, int portNo, const char* cameraName,
               int* imageSize) {
-    CameraList* list = CameraList::GetInstance();
+    CameraList::Hold list = CameraList::GetInstance();
     if (list->isIpAddress(cameraName) && list->GetDiscoveryState() != 1) {
         WriteLog(context, 1, "openCVLPort: Manual camera IP name:%s\n", cameraName);
         if (!list->IsCameraAvailable(cameraName)) {
@@ -81,13 +135,20 @@ bool OpenPort(DriverContext* context, int grabberNo, int portNo, const char* cam
     }
     Camera* camera = list->GetByName(cameraName);
     std::string suffix = GetImageSuffix(cameraName);
+    const std::string refusal = list->ClaimPort(portNo, camera);
+    if (!refusal.empty()) {
+        WriteLog(context, 1, "openCVLPort: ERROR: %s, grabberNo=%d, portNo=%d, cameraName=%s\n",
+                 refusal.c_str(), grabberNo, portNo, cameraName);
+        return false;
+    }
+    PortClaim claim(list.operator->(), portNo, camera);
     if (!camera->Open(portNo, imageSize, suffix)) {
         WriteLog(context, 1,
                  "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, cameraName=%s\n",
                  grabberNo, portNo, cameraName);
         return false;
     }
-    list->MapCamera(portNo, camera);
+    claim.Opened();
     WriteLog(context, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
              camera->GetName().c_str(), portNo);
     return true;
@@ -107,6 +168,7 @@ int initialize(const char* systemPath, DebugMsgProc proc) {
             }
             context->debugMsgProc = proc;
             WriteLog(context, 2, "===============\ninitialize: \n");
+            std::unique_lock<std::recursive_mutex> lifetime = LockLifetime();
             if (context->refCount == 0) {
                 icon::setErrorHandler(ErrorHandlerInstance());
             }
@@ -130,6 +192,13 @@ int finalize(void) {
         0,
         [&] {
             WriteLog(context, 2, "finalize: entering, refcount=%d\n", context->refCount.load());
+            std::unique_lock<std::recursive_mutex> lifetime = LockLifetime();
+            if (context->refCount.load() <= 0) {
+                WriteLog(context, 1,
+                         "finalize: ERROR: called more often than initialize, refcount=%d\n",
+                         context->refCount.load());
+                return 0;
+            }
             // The count changes only once the teardown has succeeded: from
             // inside a completion callback the list refuses to go, and the
             // host's next finalize must still be the last one.
@@ -200,9 +269,12 @@ int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSiz
     imageSize[0] = 0;
     WriteLog(context, 2, "openCVLPort: entering grabberNo=%d, portNo=%d, cameraName=%s\n",
              grabberNo, portNo, Text(cameraName));
-    return Guarded(
+    const int opened = Guarded(
         0,
         [&] {
+            if (!ValidPort(context, "openCVLPort", grabberNo, portNo, Text(cameraName))) {
+                return 0;
+            }
             if (IsUndefinedCamera(cameraName)) {
                 WriteLog(context, 1,
                          "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, "
@@ -221,6 +293,11 @@ int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSiz
                      "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n",
                      grabberNo, portNo, Text(cameraName));
         });
+    if (opened == 0) {
+        imageSize[1] = 0;
+        imageSize[0] = 0;
+    }
+    return opened;
 }
 
 void closeCVLPort(int grabberNo, int portNo) {
@@ -229,9 +306,13 @@ void closeCVLPort(int grabberNo, int portNo) {
     Guarded(
         0,
         [&] {
-            CameraList* list = CameraList::GetInstance();
-            list->GetByPort(portNo)->Close(portNo);
-            list->UnmapCamera(portNo);
+            if (!ValidPort(context, "closeCVLPort", grabberNo, portNo, nullptr)) {
+                return 0;
+            }
+            CameraList::Hold list = CameraList::GetInstance();
+            Camera* camera = list->GetByPort(portNo);
+            camera->Close(portNo);
+            list->UnmapCamera(portNo, camera);
             return 1;
         },
         [&](const char* what) {
@@ -278,7 +359,8 @@ int getCVLGrabRow(int grabberNo, int portNo, void* buffer, int row, int firstCol
     return Guarded(
         0,
         [&] {
-            RowAccess access = CameraList::GetInstance()->GetByPort(portNo)->GetRow(portNo, row);
+            CameraList::Hold list = CameraList::GetInstance();
+            RowAccess access = list->GetByPort(portNo)->GetRow(portNo, row);
             if (access.data == nullptr) {
                 return 0;
             }
@@ -349,7 +431,8 @@ int getPropertyRange(int grabberNo, int portNo, const char* property, int* minim
     return Guarded(
         0,
         [&] {
-            Camera* camera = CameraList::GetInstance()->GetByPort(portNo);
+            CameraList::Hold list = CameraList::GetInstance();
+            Camera* camera = list->GetByPort(portNo);
             if (!camera->GetRange(portNo, property, minimum, maximum)) {
                 return 0;
             }
@@ -375,7 +458,8 @@ int getProperty(int grabberNo, int portNo, const char* property, int* value) {
     return Guarded(
         0,
         [&] {
-            Camera* camera = CameraList::GetInstance()->GetByPort(portNo);
+            CameraList::Hold list = CameraList::GetInstance();
+            Camera* camera = list->GetByPort(portNo);
             return camera->GetProperty(portNo, property, value) ? 1 : 0;
         },
         [&](const char* what) {
@@ -395,7 +479,8 @@ int setProperty(int grabberNo, int portNo, const char* property, int value) {
     return Guarded(
         0,
         [&] {
-            Camera* camera = CameraList::GetInstance()->GetByPort(portNo);
+            CameraList::Hold list = CameraList::GetInstance();
+            Camera* camera = list->GetByPort(portNo);
             return camera->SetProperty(portNo, property, value) ? 1 : 0;
         },
         [&](const char* what) {
@@ -412,7 +497,7 @@ int configureCamera(HWND parent, const char* cameraName) {
     WriteLog(context, 2, "configureCamera: entering cameraName=%s\n", Text(cameraName));
     int result = 1;
     try {
-        CameraList* list = CameraList::GetInstance();
+        CameraList::Hold list = CameraList::GetInstance();
         if (cameraName == nullptr || !list->IsCameraAvailable(cameraName)) {
             WriteLog(context, 1, "configureCamera: ERROR: cannot find camera by name: %s\n",
                      Text(cameraName));

@@ -4,20 +4,20 @@
 #include <boost/thread/shared_mutex.hpp>
 #include <stdexcept>
 
-ImageAdapter& AdapterRegistry::FindByPort(int32_t port) {
+AdapterRegistry::Hold AdapterRegistry::FindByPort(int32_t port) {
     boost::shared_lock<boost::shared_mutex> hold(lock);
     const auto found = adapters.find(port);
     if (found == adapters.end()) {
         throw std::runtime_error((boost::format("No image adapters at port %d") % port).str());
     }
-    return *found->second;
+    return Hold(std::move(hold), *found->second);
 }
 
-ImageAdapter& AdapterRegistry::FindByImageId(const std::string& imageName) {
+AdapterRegistry::Hold AdapterRegistry::FindByImageId(const std::string& imageName) {
     boost::shared_lock<boost::shared_mutex> hold(lock);
     for (const auto& entry : adapters) {
         if (entry.second->GetImageName() == imageName) {
-            return *entry.second;
+            return Hold(std::move(hold), *entry.second);
         }
     }
     throw std::runtime_error(

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <boost/thread/locks.hpp>
 #include <boost/thread/shared_mutex.hpp>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "image/ImageAdapter.h"
 
@@ -15,11 +17,28 @@
 struct AdapterRegistry {
     using Map = std::map<int32_t, std::unique_ptr<ImageAdapter>>;
 
+    // An adapter found in the map, kept there while the hold lives: the map
+    // stays held shared, so its port cannot be closed under the user. Holds
+    // are kept short and are let go before anything is logged or the host is
+    // called, as the host may close the port from there.
+    class Hold {
+      public:
+        Hold(boost::shared_lock<boost::shared_mutex> lock, ImageAdapter& adapter)
+            : lock_(std::move(lock)), adapter_(&adapter) {}
+
+        ImageAdapter* operator->() const { return adapter_; }
+        ImageAdapter& operator*() const { return *adapter_; }
+
+      private:
+        boost::shared_lock<boost::shared_mutex> lock_;
+        ImageAdapter* adapter_;
+    };
+
     // Throws "No image adapters at port %d".
-    ImageAdapter& FindByPort(int32_t port);
+    Hold FindByPort(int32_t port);
     // The first adapter, by port, whose image name equals `imageName` exactly;
     // throws "No image adapters with imageId=%s".
-    ImageAdapter& FindByImageId(const std::string& imageName);
+    Hold FindByImageId(const std::string& imageName);
 
     Map adapters;
     boost::shared_mutex lock;

@@ -1,7 +1,6 @@
 #include "image/ImageAdapter3D.h"
 
 #include <boost/ref.hpp>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -70,8 +69,6 @@ void ImageAdapter3D::CreateHelpers(const ImageSource& image) {
     width_ = image.FindSubComponent(format).getWidth();
     height_ = 1;
     imageBuffer_ = std::make_unique<ImageBuffer>(pointBits_, width_, static_cast<uint32_t>(scans));
-    // A row read before the first image gives zeros, not old heap contents.
-    std::memset(imageBuffer_->GetData(), 0, static_cast<size_t>(imageBuffer_->GetByteSize()));
 
     mainHelper_ = CreateCalibratedHelper(image);
     if (!mainHelper_) {

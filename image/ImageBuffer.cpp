@@ -26,7 +26,9 @@ void ImageBuffer::Allocate(int64_t size) {
     }
     if (size != byteSize_) {
         data_.reset();
-        data_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+        // Zeroed: a row read before the first image shows nothing, never
+        // what the memory held before.
+        data_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]());
         byteSize_ = static_cast<int32_t>(size);
     }
     if (!data_) {

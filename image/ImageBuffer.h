@@ -12,8 +12,9 @@ class ImageBuffer {
     ImageBuffer(const ImageBuffer&) = delete;
     ImageBuffer& operator=(const ImageBuffer&) = delete;
 
-    // Makes the block hold exactly `size` bytes; the same size keeps the block
-    // and its contents. Throws for a size of 0 or less and when memory runs out.
+    // Makes the block hold exactly `size` bytes, all 0 in a new block; the
+    // same size keeps the block and its contents. Throws for a size of 0 or less and when memory
+    // runs out.
     void Allocate(int64_t size);
 
     // The first byte of row `line`, or null (logged) for a row outside the

@@ -113,9 +113,19 @@ Replaced ReplaceFile(const std::string& path, const struct stat* existing, const
 // is written back, as far as the device still takes it.
 bool WriteInPlace(const std::string& path, const std::string& oldText, const std::string& text,
                   std::string& reason) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    // Opened without waiting and without following a link, then checked: what
+    // was read a moment ago may have been swapped for a pipe or a link since.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return Fail(reason, "cannot open it for writing", errno);
+    }
+    struct stat opened;
+    const int openedError = ::fstat(fd, &opened) != 0 ? errno
+                            : S_ISREG(opened.st_mode) ? 0
+                                                      : EISDIR;
+    if (openedError != 0) {
+        ::close(fd);
+        return Fail(reason, "cannot open it for writing", openedError);
     }
     const off_t oldSize = static_cast<off_t>(oldText.size());
     const off_t newSize = static_cast<off_t>(text.size());

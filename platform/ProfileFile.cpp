@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -146,25 +144,42 @@ std::string Unquote(const std::string& value) {
 enum class FileState { Missing, Read, Unreadable };
 
 // Only a regular file is read: a directory, a pipe or a device at the
-// settings path must not block or feed the reader endlessly. `info` is the
-// file's status when it was read; `error` says why it could not be.
-FileState ReadFile(const std::string& path, std::string& text, struct stat& info, int& error) {
-    if (::stat(path.c_str(), &info) != 0) {
+// settings path must not block or feed the reader endlessly. The file is
+// opened first, without waiting (a pipe with no writer would block the open
+// for good), and what was opened is checked: a check of the path before the
+// open could be answered by another file than the one opened.
+// `followLinks` false refuses a link at the path. `info` is the file's status
+// when it was read; `error` says why it could not be.
+FileState ReadFile(const std::string& path, bool followLinks, std::string& text, struct stat& info,
+                   int& error) {
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    const int fd = ::open(path.c_str(), flags);
+    if (fd < 0) {
         error = errno;
         return error == ENOENT || error == ENOTDIR ? FileState::Missing : FileState::Unreadable;
     }
-    if (!S_ISREG(info.st_mode)) {
+    FileState state = FileState::Read;
+    if (::fstat(fd, &info) != 0) {
+        error = errno;
+        state = FileState::Unreadable;
+    } else if (!S_ISREG(info.st_mode)) {
         error = EISDIR;
-        return FileState::Unreadable;
+        state = FileState::Unreadable;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = errno != 0 ? errno : EIO;
-        return FileState::Unreadable;
+    char chunk[65536];
+    while (state == FileState::Read) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            text.append(chunk, static_cast<size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            error = errno;
+            state = FileState::Unreadable;
+        }
     }
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    error = EIO;
-    return file.bad() ? FileState::Unreadable : FileState::Read;
+    ::close(fd);
+    return state;
 }
 
 bool EndsWithLineBreak(const std::string& text) {
@@ -214,7 +229,8 @@ bool WriteValue(const std::string& section, const std::string& key, const std::s
     std::string text;
     struct stat info;
     int error = 0;
-    const FileState state = ReadFile(target, text, info, error);
+    // The links are followed already: a link found now was put there since.
+    const FileState state = ReadFile(target, false, text, info, error);
     // Rewriting a file that cannot be read would lose its content.
     if (state == FileState::Unreadable) {
         return Fail(reason, "cannot read it", error);
@@ -235,7 +251,7 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     std::string text;
     struct stat info;
     int error = 0;
-    if (ReadFile(path, text, info, error) == FileState::Read) {
+    if (ReadFile(path, true, text, info, error) == FileState::Read) {
         const Location found = Locate(text, section, key);
         if (found.keyFound && found.keyLine.hasValue) {
             value = Unquote(found.keyLine.value);

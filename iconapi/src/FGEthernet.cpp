@@ -18,6 +18,10 @@ using Clock = std::chrono::steady_clock;
 // size in megabytes is.
 constexpr long long kMaxPoolBuffers = 16;
 constexpr long long kMaxBufferBytes = 1LL << 30;
+// Pool sizes in megabytes that a grabber takes; others are refused, as a
+// real grabber refuses a pool it cannot reserve.
+constexpr int kMinPoolMegabytes = 1;
+constexpr int kMaxPoolMegabytes = 4096;
 // How often an idle stream looks again whether the camera measures.
 constexpr auto kIdlePoll = std::chrono::milliseconds(2);
 
@@ -367,9 +371,13 @@ int FGEthernet::checkParameters(StreamSetup& setup) const {
         return E_FG_DATAFORMAT;
     }
     setup.scans = parameters_.getNoScans();
+    const int poolMegabytes = parameters_.getBufferSize();
+    if (poolMegabytes < kMinPoolMegabytes || poolMegabytes > kMaxPoolMegabytes) {
+        return E_FG_BUFFER_SIZE;
+    }
     const long long bufferBytes =
         static_cast<long long>(setup.format.getScanSize()) * std::max(setup.scans, 0);
-    const long long poolBytes = static_cast<long long>(parameters_.getBufferSize()) << 20;
+    const long long poolBytes = static_cast<long long>(poolMegabytes) * (1LL << 20);
     if (setup.scans <= 0 || bufferBytes > poolBytes || bufferBytes > kMaxBufferBytes) {
         return E_FG_BUFFER_SIZE;
     }

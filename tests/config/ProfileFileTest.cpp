@@ -3,7 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -260,4 +265,63 @@ TEST_F(ProfileFile, AByteOrderMarkIsSkippedWhenReadingAndKeptWhenWriting) {
     Put(mark);
     EXPECT_TRUE(Set("A", "a", "1"));
     EXPECT_EQ(mark + "[A]\na=1\n", Content());
+}
+
+// The reader used to look at the path before opening it: a file swapped for a
+// pipe in between was opened as a pipe, and an open of a pipe without a writer
+// never returns.
+TEST_F(ProfileFile, AFileSwappedForAPipeIsRefusedWithoutWaiting) {
+    const std::string dir = std::filesystem::path(Path()).parent_path().string();
+    const std::string regular = dir + "/regular.ini";
+    const std::string pipe = dir + "/pipe";
+    const std::string swap = dir + "/swap";
+    std::ofstream(regular) << "[A]\nkey=1\n";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    ASSERT_EQ(0, ::symlink(pipe.c_str(), Path().c_str()));
+    EXPECT_EQ("<default>", Get("A", "key"));
+    EXPECT_FALSE(Set("A", "key", "2")) << "a pipe is neither read nor written";
+
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        for (bool toPipe = false; !done; toPipe = !toPipe) {
+            ::unlink(swap.c_str());
+            if (::symlink(toPipe ? pipe.c_str() : regular.c_str(), swap.c_str()) == 0) {
+                ::rename(swap.c_str(), Path().c_str());
+            }
+        }
+    });
+    constexpr int kReads = 3000;
+    std::atomic<int> reads{0};
+    std::atomic<int> wrongValues{0};
+    std::thread reader([&] {
+        for (int i = 0; i < kReads; ++i) {
+            const std::string value = Get("A", "key");
+            if (value != "1" && value != "<default>") {
+                ++wrongValues;
+            }
+            ++reads;
+        }
+    });
+    bool hung = false;
+    int seen = -1;
+    auto progress = std::chrono::steady_clock::now();
+    while (reads < kReads) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (reads != seen) {
+            seen = reads;
+            progress = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - progress > std::chrono::seconds(2)) {
+            // A reader stuck in the open of the pipe is let go by a writer.
+            hung = true;
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    done = true;
+    swapper.join();
+    reader.join();
+    EXPECT_FALSE(hung) << "a read waited for a writer of the pipe";
+    EXPECT_EQ(0, wrongValues.load());
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <future>
+#include <limits>
 #include <thread>
 
 #include "SimTestSupport.h"
@@ -271,6 +272,16 @@ TEST_F(GrabberTest, ParameterAndStateErrors) {
     p.setNoScans(5000);
     EXPECT_EQ(rig.grabber->connect(), FrameGrabber::E_FG_BUFFER_SIZE);
     p.setNoScans(16);
+    // Pool sizes out of range are refused, never computed with.
+    for (int megabytes :
+         {0, -5, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}) {
+        p.setBufferSize(megabytes);
+        EXPECT_EQ(rig.grabber->connect(), FrameGrabber::E_FG_BUFFER_SIZE) << megabytes;
+    }
+    p.setNoScans(std::numeric_limits<int>::min());
+    EXPECT_EQ(rig.grabber->connect(), FrameGrabber::E_FG_BUFFER_SIZE);
+    p.setNoScans(16);
+    p.setBufferSize(1);
     ASSERT_EQ(rig.grabber->connect(), 0);
     EXPECT_TRUE(rig.grabber->isConnected());
     EXPECT_EQ(rig.grabber->connect(), FrameGrabber::E_FG_CONNECTED);

@@ -166,9 +166,9 @@ TEST_F(AdapterTest, RegistryFindsAdaptersByPortAndTheLowestPortByImageName) {
     add(7, "1");
     add(3, "1");
     add(5, "A");
-    EXPECT_EQ(3, registry.FindByImageId("1").GetPort());
-    EXPECT_EQ(5, registry.FindByImageId("A").GetPort());
-    EXPECT_EQ(7, registry.FindByPort(7).GetPort());
+    EXPECT_EQ(3, registry.FindByImageId("1")->GetPort());
+    EXPECT_EQ(5, registry.FindByImageId("A")->GetPort());
+    EXPECT_EQ(7, registry.FindByPort(7)->GetPort());
     try {
         registry.FindByImageId("a");
         FAIL() << "image names are compared exactly";
@@ -181,9 +181,17 @@ TEST_F(AdapterTest, RegistryFindsAdaptersByPortAndTheLowestPortByImageName) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ("No image adapters at port 4", e.what());
     }
+    {
+        // A found adapter cannot be taken out of the map while it is held.
+        AdapterRegistry::Hold held = registry.FindByPort(5);
+        EXPECT_FALSE(registry.lock.try_lock());
+        EXPECT_EQ(5, held->GetPort());
+    }
+    ASSERT_TRUE(registry.lock.try_lock()) << "the hold ends with its scope";
+    registry.lock.unlock();
     // Look-ups share the lock with the buffer hand-off.
     boost::upgrade_lock<boost::shared_mutex> handOff(registry.lock);
-    EXPECT_EQ(3, registry.FindByPort(3).GetPort());
+    EXPECT_EQ(3, registry.FindByPort(3)->GetPort());
 }
 
 // A grayscale image cannot be made of mark records. The adapter used the 3D

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/support/ContextFixture.h"
@@ -50,6 +51,9 @@ TEST_F(ImageBufferTest, AllocatingTheSameSizeKeepsTheBlockAndItsContents) {
 
     image.Allocate(128);
     EXPECT_EQ(128, image.GetByteSize());
+    EXPECT_TRUE(std::all_of(image.GetData(), image.GetData() + 128, [](uint8_t b) {
+        return b == 0;
+    })) << "a new block starts zeroed";
     EXPECT_THROW(image.Allocate(0), std::runtime_error);
     EXPECT_EQ(128, image.GetByteSize()) << "a refused size changes nothing";
 }
