@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -145,6 +146,9 @@ TEST_F(Soak, TwoCamerasTwoPortsEveryImageMatchesTheSceneAndCountersAddUp) {
     expectedA_ = ExpectedRow(simulation_.devices[0]);
     expectedB_ = ExpectedRow(simulation_.devices[1]);
     ASSERT_NE(expectedA_, expectedB_);
+    ASSERT_NE(std::count(expectedA_.begin(), expectedA_.end(), expectedA_.front()),
+              static_cast<long>(expectedA_.size()))
+        << "the box stands out of the belt";
     Start();
     onImage = [this](int port) { (MatchesScene(port) ? matching_ : wrong_)++; };
     OpenPort(1, kCameraA, 1);
