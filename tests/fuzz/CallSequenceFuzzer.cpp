@@ -138,7 +138,8 @@ int ReadImage(int grabberNo, int portNo) {
         getProperty(grabberNo, portNo, "PixelSize", &bits) != 1) {
         return 0;
     }
-    if (width <= 0 || height <= 0 || bits <= 0 || width > 65536 || height > 65536) {
+    // A cloud whose points all fall outside the height window is empty.
+    if (width < 0 || height <= 0 || bits <= 0 || width > 65536 || height > 65536) {
         FuzzFailure("an announced image has no sensible geometry");
     }
     std::vector<unsigned char> row(static_cast<size_t>(width) * static_cast<size_t>(bits / 8));
