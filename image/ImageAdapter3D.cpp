@@ -140,10 +140,10 @@ void ImageAdapter3D::operator()() {
         try {
             ProcessOneBuffer(*buffer);
         } catch (const std::exception& e) {
-            WriteLog(context, 2, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
+            WriteLog(context, 1, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
                      port_, e.what());
         } catch (...) {
-            WriteLog(context, 2, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
+            WriteLog(context, 1, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
                      port_, "unknown exception");
         }
     }

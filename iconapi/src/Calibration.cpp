@@ -103,6 +103,10 @@ std::shared_ptr<const Calibration> parseCalibration(const std::string& text) {
         return nullptr;
     }
     xRange(*c);
+    // Sensor corners that map to infinity leave no X range to rectify onto.
+    if (!std::isfinite(c->xMin) || !std::isfinite(c->xMax)) {
+        return nullptr;
+    }
     return c;
 }
 

@@ -79,8 +79,12 @@ std::string EthernetCamera::getCameraType() const {
 
 int EthernetCamera::setComParameters(const std::string& cameraIp, int /*frameGrabberPort*/,
                                      int /*commandPort*/, int /*flags*/) {
-    if (int code = injectedFault(*state_, "Camera::setComParameters")) {
-        return code;
+    // The fault belongs to the device being addressed: before this call the
+    // object has none.
+    if (auto addressed = detail::Simulator::instance().findDevice(cameraIp)) {
+        if (int code = addressed->fault("Camera::setComParameters")) {
+            return code;
+        }
     }
     if (state_->inited) {
         return E_ALREADY_INITED;

@@ -209,8 +209,10 @@ std::pair<int, int> SceneRenderer::Impl::columnSpan(const Section& s) const {
             hi = std::max(hi, col);
         }
     }
-    return {std::max(0, static_cast<int>(std::floor(lo))),
-            std::min(columns - 1, static_cast<int>(std::ceil(hi)))};
+    // A corner at the horizon of the view (perspective) maps to an infinite
+    // column: the span is clipped to the sensor before it becomes a column.
+    return {static_cast<int>(std::max(0.0, std::floor(lo))),
+            static_cast<int>(std::min(columns - 1.0, std::ceil(hi)))};
 }
 
 void SceneRenderer::Impl::addObject(const Section& s, std::pair<int, int> span) {

@@ -224,6 +224,8 @@ TEST_F(PointClouds, FailingFilterOnOneBufferSkipsOnlyThatBuffer) {
         Start();
         Configure(kCameraA, 1, kRectified);
         OpenPort(1, kCameraA);
+        // A lost cloud is an error: the host hears of it at its default level.
+        context_->logLevel = 1;
         const int before = ImagesAnnounced(1);
         ASSERT_EQ(1, doCVLGrab(0, 1));
         EXPECT_TRUE(LoggedSoon(

@@ -1,14 +1,17 @@
 // Many cycles of opening, grabbing in both modes, reading rows on other
 // threads and closing with buffers in flight, on two cameras at once. Run
 // under the sanitizers it shows races, leaks and hangs; everywhere it checks
-// that every image the host is told about can be read whole.
+// that every image the host is told about can be read whole. CI runs a few
+// cycles; tools/cycle-run.sh sets VAVEZAZ_STRESS_CYCLES for a long run.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <thread>
 
 #include "driver/CvlDriver.h"
@@ -16,7 +19,12 @@
 
 namespace {
 
-constexpr int kCycles = 6;
+int Cycles() {
+    const char* text = std::getenv("VAVEZAZ_STRESS_CYCLES");
+    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 6;
+}
+
+const int kCycles = Cycles();
 
 class Stress : public CameraFixture {
   protected:
@@ -49,7 +57,22 @@ class Stress : public CameraFixture {
 
     std::atomic<int> wholeImages_{0};
     std::atomic<int> brokenImages_{0};
+    // A long run keeps one cycle's log lines at a time: each cycle's are
+    // judged, then let go.
+    void JudgeCycleLog() {
+        failedImageLines_ += LoggedContaining("Failed to retrieve image") ? 1 : 0;
+        failedImageLines_ += LoggedContaining("ERROR while processing image") ? 1 : 0;
+        capture_.Clear();
+    }
+
+    void Report(const char* what) {
+        std::cout << kCycles << " cycles (" << what << "): " << wholeImages_.load()
+                  << " whole images, " << brokenImages_.load() << " broken, " << failedImageLines_
+                  << " cycles with an image failure logged\n";
+    }
+
     std::atomic<bool> closing_{false};
+    int failedImageLines_ = 0;
 };
 
 }  // namespace
@@ -85,16 +108,18 @@ TEST_F(Stress, OpenGrabReadAndCloseWithBuffersInFlight) {
                 }
             }
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 10 * cycle));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 10 * (cycle % 6)));
         closing_ = true;
         closeCVLPort(0, 3);  // still streaming
         closeCVLPort(0, 1);
         closeCVLPort(0, 2);
         reader.join();
+        JudgeCycleLog();
     }
+    Report("grayscale");
     EXPECT_EQ(0, brokenImages_.load());
     EXPECT_GT(wholeImages_.load(), kCycles);
-    EXPECT_FALSE(LoggedContaining("Failed to retrieve image"));
+    EXPECT_EQ(0, failedImageLines_);
 }
 
 // 3D ports on both cameras stream continuously; the host reads every cloud in
@@ -135,14 +160,15 @@ TEST_F(Stress, PointCloudPortsStreamAndCloseWithBuffersInFlight) {
         OpenPort(3, kCameraB, 1);
         ASSERT_EQ(1, setProperty(0, 1, "continuous", 1));
         ASSERT_EQ(1, setProperty(0, 3, "continuous", 1));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 10 * cycle));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 10 * (cycle % 6)));
         closing_ = true;
         closeCVLPort(0, 3);  // still streaming
         closeCVLPort(0, 1);
         closeCVLPort(0, 2);
+        JudgeCycleLog();
     }
+    Report("point clouds");
     EXPECT_EQ(0, brokenImages_.load());
     EXPECT_GT(wholeImages_.load(), kCycles);
-    EXPECT_FALSE(LoggedContaining("Failed to retrieve image"));
-    EXPECT_FALSE(LoggedContaining("ERROR while processing image"));
+    EXPECT_EQ(0, failedImageLines_);
 }

@@ -213,6 +213,19 @@ TEST_F(CameraTest, FaultsOnceAlwaysAndFromTheNthCall) {
     EXPECT_EQ(camera->start(), 13);
 }
 
+// The first call of a new camera object names its device: a fault of that
+// device's communication set-up fails it.
+TEST_F(CameraTest, CommunicationSetUpFailsByTheAddressedDevice) {
+    auto faulty = icontest::smallDevice("10.0.0.2");
+    faulty.faults = {{"Set communication paramameters", 15, icon::sim::Fault::ONCE, 1}};
+    configure({faulty, icontest::smallDevice("10.0.0.3")});
+    std::unique_ptr<icon::EthernetCamera> camera(
+        dynamic_cast<icon::EthernetCamera*>(icon::createCamera("EthernetCamera", "faulty")));
+    EXPECT_EQ(camera->setComParameters("10.0.0.3", 0, -1, 0), 0);
+    EXPECT_EQ(camera->setComParameters("10.0.0.2", 0, -1, 0), 15);
+    EXPECT_EQ(camera->setComParameters("10.0.0.2", 0, -1, 0), 0);
+}
+
 TEST_F(CameraTest, FlashUserDataByCalibrationState) {
     auto valid = icontest::smallDevice("10.0.0.2");
     auto none = icontest::smallDevice("10.0.0.3");

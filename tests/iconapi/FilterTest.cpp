@@ -118,6 +118,19 @@ TEST_F(CalibrationTest, RejectsMissingCorruptAndForeignCalibrations) {
     EXPECT_NE(filter.prepareResult(output), 0);
 }
 
+// A homography that is invertible but sends part of the sensor to infinity
+// has no X range to rectify onto: such data is refused, not used.
+TEST_F(CalibrationTest, RejectsACalibrationWithoutFiniteXRange) {
+    icon::sim::SensorGeometry unbounded;
+    unbounded.columns = 64;
+    unbounded.rows = 32;
+    unbounded.homography = {0.0,  0.0,           -666667.0, 0.0, 32.0, 0.0, -0.20666666666666668,
+                            31.0, 213166666660.0};
+    icon::CalibrationFilter filter("");
+    EXPECT_EQ(filter.initFromData(icon::sim::calibrationText(unbounded), cogFormat(64), 4),
+              icon::Camera::E_CAMERA_USER_DATA_ERROR);
+}
+
 TEST_F(CalibrationTest, TurnsSensorPositionsIntoMillimetres) {
     const icon::DataFormat format = cogFormat(64);
     icon::CalibrationFilter filter("");

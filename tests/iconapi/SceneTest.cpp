@@ -196,6 +196,30 @@ TEST_F(SceneTest, DarkObjectsAndGapsBesideTheBeltGiveSumZero) {
     EXPECT_NE(sum[kColumns / 4 + 10], 0);  // on the belt
 }
 
+// With perspective 1/40 a point 40 mm high lies at the horizon of the view:
+// its column is infinite. The box still renders, every line inside the sensor.
+TEST_F(SceneTest, ObjectReachingTheHorizonOfTheViewRenders) {
+    const int rows = 32;
+    device.sensor = icon::sim::SensorGeometry::standard(kColumns, rows, 300.0, 150.0, 1.0 / 40.0);
+    device.scene.objects = {object(SceneObject::BOX, 0.0, 0.0, 100.0, 1000.0, 40.0)};
+    const icon::DataFormat format(icon::sim::defaultDataFormat(device, "Measurement"));
+    IconBuffer buffer;
+    ASSERT_EQ(buffer.init(format, 1), 0);
+    icon::sim::SceneRenderer(device, format).renderScan(buffer, 0, 0);
+    const uint16_t* sum = nullptr;
+    const uint16_t* xsum = nullptr;
+    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Sum", sum), 0);
+    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "XSum", xsum), 0);
+    for (int c = 0; c < kColumns; ++c) {
+        const uint32_t weight = sum[c] & 0x1FFFu;
+        if (weight != 0) {
+            EXPECT_LT((((static_cast<uint32_t>(sum[c]) >> 13) << 16) + xsum[c]) / weight,
+                      static_cast<uint32_t>(rows))
+                << c;
+        }
+    }
+}
+
 TEST_F(SceneTest, ImageConfigurationShowsTheLaserLine) {
     device.scene.objects = {object(SceneObject::BOX, 0.0, 0.0, 300.0, 1000.0, 50.0)};
     IconBuffer image;
