@@ -13,6 +13,8 @@ packages=(
     imagemagick
     python3-open3d
     pkgconf dpkg-dev file
+    # The 32-bit Windows build and Wine to run its tests.
+    g++-mingw-w64-i686 googletest wine wine32:i386
 )
 
 missing=()
@@ -27,6 +29,8 @@ if [ ${#missing[@]} -gt 0 ]; then
         exit 1
     fi
     export DEBIAN_FRONTEND=noninteractive
+    # wine32 is a 32-bit package.
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
