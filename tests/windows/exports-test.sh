@@ -23,7 +23,7 @@ grep -q "file format $format\$" <<<"$table" || fail "$dll is not $format: $(grep
 exported=$(awk '/\[Ordinal\/Name Pointer\] Table/ {inside = 1; next}
                 inside && NF == 0 {inside = 0}
                 inside {print $NF}' <<<"$table" | sort)
-declared=$(sed -n 's/^CVL_EXPORT [a-z ]*\** *\([A-Za-z]*\)(.*/\1/p' "$header" | sort)
+declared=$(sed -n 's/^CVL_EXPORT .*[ *]\([A-Za-z]\{1,\}\)(.*/\1/p' "$header" | sort)
 
 [ "$(wc -l <<<"$declared")" -eq 18 ] || fail "the header declares $(wc -l <<<"$declared") entry points, not 18"
 if [ "$exported" != "$declared" ]; then
@@ -33,5 +33,5 @@ if [ "$exported" != "$declared" ]; then
 fi
 
 grep -q "DLL Name: icon.dll" <<<"$table" || fail "$dll does not import icon.dll"
-grep -q "Name: VaveZAZ.dll" <<<"$table" || fail "$dll does not call itself VaveZAZ.dll"
+grep -Eq "^Name[[:space:]]+[0-9a-f]+ VaveZAZ.dll$" <<<"$table" || fail "$dll does not call itself VaveZAZ.dll"
 echo "OK: $(wc -l <<<"$exported") exports, undecorated; imports icon.dll; $format"
