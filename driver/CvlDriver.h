@@ -8,11 +8,18 @@
 extern "C" {
 #endif
 
+#ifdef _WIN32
+/* The system's window handle, declared as <windows.h> declares it. */
+typedef struct HWND__* HWND;
+#else
 typedef void* HWND;
+#endif
 typedef void (*DebugMsgProc)(const char* text);
 typedef int (*CompleteCallback)(int grabberNo, int portNo);
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define CVL_EXPORT
+#elif defined(__GNUC__)
 #define CVL_EXPORT __attribute__((visibility("default")))
 #else
 #define CVL_EXPORT

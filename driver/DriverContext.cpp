@@ -44,7 +44,7 @@ std::string DriverContext::MakeRelativePath(const std::string& path) {
     }
     std::string relative;
     if (platform::PathRelativePathTo(relative, directory, file) &&
-        relative.compare(0, 6, "../../") != 0) {
+        relative.rfind(platform::kTwoLevelsUp, 0) != 0) {
         return relative;
     }
     return file;

@@ -1,6 +1,7 @@
 #include "image/ImageAdapter3D.h"
 
-#include <boost/ref.hpp>
+#include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -51,7 +52,7 @@ ImageAdapter3D::ImageAdapter3D(int32_t port, const std::string& imageName,
 
 ImageAdapter3D::~ImageAdapter3D() {
     {
-        boost::lock_guard<boost::mutex> lock(queueMutex_);
+        std::lock_guard<std::mutex> lock(queueMutex_);
         stopRequested_ = true;
     }
     queueNotEmpty_.notify_one();
@@ -117,12 +118,12 @@ std::unique_ptr<ExtractionHelper> ImageAdapter3D::CreateCalibratedHelper(const I
 }
 
 void ImageAdapter3D::Start() {
-    thread_ = boost::thread(boost::ref(*this));
+    thread_ = std::thread(std::ref(*this));
 }
 
 void ImageAdapter3D::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
     {
-        boost::lock_guard<boost::mutex> lock(queueMutex_);
+        std::lock_guard<std::mutex> lock(queueMutex_);
         queue_.push_back(std::move(buffer));
     }
     queueNotEmpty_.notify_one();
@@ -154,7 +155,7 @@ void ImageAdapter3D::operator()() {
 // and ProcessBuffer hold while they change them, and the wait rechecks both,
 // so neither a stop nor a buffer signalled before the wait begins is missed.
 boost::shared_ptr<const icon::IconBuffer> ImageAdapter3D::NextBuffer() {
-    boost::unique_lock<boost::mutex> lock(queueMutex_);
+    std::unique_lock<std::mutex> lock(queueMutex_);
     if (queue_.empty() && !stopRequested_) {
         // Logged without the queue lock: a host debug procedure may call back
         // into the driver.

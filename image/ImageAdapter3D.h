@@ -1,13 +1,13 @@
 #pragma once
 
 #include <boost/shared_ptr.hpp>
-#include <boost/thread/condition_variable.hpp>
-#include <boost/thread/mutex.hpp>
 #include <boost/thread/shared_mutex.hpp>
-#include <boost/thread/thread.hpp>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "image/ExtractionHelper.h"
 #include "image/ImageAdapter.h"
@@ -77,14 +77,14 @@ class ImageAdapter3D : public ImageAdapter {
 
     // Guards `queue_` and `stopRequested_`; never held while a buffer is
     // processed, so queueing never waits for processing.
-    boost::mutex queueMutex_;
+    std::mutex queueMutex_;
     // Signalled when a buffer is queued and when a stop is requested.
-    boost::condition_variable queueNotEmpty_;
+    std::condition_variable queueNotEmpty_;
     // Buffers waiting, oldest first. Written by the frame grabber's thread
     // (back) and the processing thread (front).
     std::deque<boost::shared_ptr<const icon::IconBuffer>> queue_;
     // Set once by the destroying host thread, read by the processing thread.
     bool stopRequested_ = false;
     // Started last, when everything it uses exists; joined by the destructor.
-    boost::thread thread_;
+    std::thread thread_;
 };

@@ -8,6 +8,13 @@ namespace platform {
 // platform the driver's stored paths come from.
 constexpr size_t kMaxPath = 260;
 
+// How a relative path that climbs two directories up starts.
+#ifdef _WIN32
+constexpr const char* kTwoLevelsUp = "..\\..\\";
+#else
+constexpr const char* kTwoLevelsUp = "../../";
+#endif
+
 // A path is relative when it does not start at the root.
 bool PathIsRelative(const std::string& path);
 

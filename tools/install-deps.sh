@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need. Quick when they are
-# all present already: apt is only touched for what is missing.
+# all present already: apt is only touched for what is missing. With the
+# argument "windows" it installs the cross compilers and Wine for the Windows
+# builds instead.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,10 @@ packages=(
     python3-open3d
     pkgconf dpkg-dev file
 )
+if [ "${1:-}" = windows ]; then
+    # The Windows builds and Wine to run their tests; wine32 is a 32-bit package.
+    packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64 wine32:i386)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -27,6 +33,9 @@ if [ ${#missing[@]} -gt 0 ]; then
         exit 1
     fi
     export DEBIAN_FRONTEND=noninteractive
+    if [ "${1:-}" = windows ]; then
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    fi
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -138,9 +138,14 @@ double ParseLeadingReal(const std::string& text) {
     // Parsed in the "C" locale whatever the host's is; the prefix holds
     // decimal notation only, so the C library reads no infinity, NaN or
     // hexadecimal into it.
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
     const std::string number = text.substr(mantissa, end - mantissa);
+#ifdef _WIN32
+    static const _locale_t cLocale = ::_create_locale(LC_ALL, "C");
+    double value = ::_strtod_l(number.c_str(), nullptr, cLocale);
+#else
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
     double value = ::strtod_l(number.c_str(), nullptr, cLocale);
+#endif
     if (std::isinf(value)) {
         // Too large reads as the largest finite number, never as an infinity
         // that would pass for a value.

@@ -1,6 +1,10 @@
 #include "icon/EthernetCamera.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
+#endif
 
 #include <algorithm>
 #include <chrono>

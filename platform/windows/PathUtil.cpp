@@ -1,0 +1,59 @@
+#include "platform/PathUtil.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+// The system's headers name their text functions by macros; the driver's own
+// functions of the same names are meant here.
+#undef PathIsRelative
+#undef PathAppend
+#undef PathRelativePathTo
+
+namespace platform {
+
+bool PathIsRelative(const std::string& path) {
+    return ::PathIsRelativeA(path.c_str()) != FALSE;
+}
+
+bool PathAppend(std::string& base, const std::string& more) {
+    char joined[MAX_PATH];
+    if (base.size() + 1 > sizeof joined) {
+        return false;
+    }
+    base.copy(joined, base.size());
+    joined[base.size()] = '\0';
+    if (!::PathAppendA(joined, more.c_str())) {
+        return false;
+    }
+    base = joined;
+    return true;
+}
+
+bool PathRelativePathTo(std::string& result, const std::string& fromDir,
+                        const std::string& toFile) {
+    if (PathIsRelative(fromDir) || PathIsRelative(toFile)) {
+        return false;
+    }
+    char relative[MAX_PATH];
+    if (!::PathRelativePathToA(relative, fromDir.c_str(), FILE_ATTRIBUTE_DIRECTORY,
+                               toFile.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        return false;
+    }
+    result = relative;
+    return true;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!PathIsRelative(path)) {
+        return path;
+    }
+    char absolute[MAX_PATH];
+    const DWORD length = ::GetFullPathNameA(path.c_str(), sizeof absolute, absolute, nullptr);
+    return length > 0 && length < sizeof absolute ? std::string(absolute, length) : path;
+}
+
+std::string JoinFileName(const std::string& directory, const char* fileName) {
+    return directory + "\\" + fileName;
+}
+
+}  // namespace platform
