@@ -72,19 +72,22 @@ void CheckAddress(const std::string& text) {
 
 // The manual-camera path of openCVLPort on a fresh list.
 void CheckManualCamera(const std::string& name) {
-    CameraList* list = CameraList::GetInstance();
-    if (list->isIpAddress(name)) {
-        if (!HasIpCameraShape(name) || !IsIpv4Address(StripImageSuffix(name))) {
-            FuzzFailure("'" + name + "' taken for a manual camera's name");
+    {
+        CameraList::Hold list = CameraList::GetInstance();
+        if (list->isIpAddress(name)) {
+            if (!HasIpCameraShape(name) || !IsIpv4Address(StripImageSuffix(name))) {
+                FuzzFailure("'" + name + "' taken for a manual camera's name");
+            }
+            list->Create(StripImageSuffix(name));
+            if (!list->IsCameraAvailable(name) ||
+                list->GetByName(name)->GetName() != StripImageSuffix(name)) {
+                FuzzFailure("the manual camera made from '" + name + "' is not found by it");
+            }
+        } else if (list->IsCameraAvailable(name)) {
+            FuzzFailure("an empty list knows camera '" + name + "'");
         }
-        list->Create(StripImageSuffix(name));
-        if (!list->IsCameraAvailable(name) ||
-            list->GetByName(name)->GetName() != StripImageSuffix(name)) {
-            FuzzFailure("the manual camera made from '" + name + "' is not found by it");
-        }
-    } else if (list->IsCameraAvailable(name)) {
-        FuzzFailure("an empty list knows camera '" + name + "'");
     }
+    // The list is destroyed only once this thread no longer holds it.
     CameraList::DestroyInstance();
 }
 
