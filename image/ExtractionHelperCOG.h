@@ -24,6 +24,7 @@ class ExtractionHelperCOG : public ExtractionHelper {
         return ((static_cast<uint32_t>(sumWord) >> 13) << 16) + xsumWord;
     }
     static uint32_t Sum(uint16_t sumWord) { return sumWord & 0x1FFFu; }
+
     icon::IconBuffer xsumBuffer_;
     icon::ExtractionFilter sumFilter_;
     icon::ExtractionFilter xsumFilter_;
