@@ -1,5 +1,7 @@
 // One full buffer of a 1536-column camera, 512 scans, from the delivered scans
-// to the grayscale image, against a plain copy of the same number of bytes.
+// to the grayscale image, and the fill from the filters' results alone,
+// against a plain copy of the image's bytes and of the words the fill reads
+// (Memcpy/2 for a 16-bit plane, Memcpy/4 for COG's two planes).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -59,6 +61,22 @@ void ExtractAndFill(benchmark::State& state, const icon::DataFormat& format,
     state.SetItemsProcessed(state.iterations() * image.GetByteSize());
 }
 
+// The fill alone, from what one Extract left.
+template <typename Helper>
+void FillOnly(benchmark::State& state, const icon::DataFormat& format, const ImageSource& source) {
+    const icon::sim::DeviceConfig device = FullSizeDevice();
+    const Delivery delivery(device, format);
+    Helper helper(format, source, kScans);
+    ImageBuffer image(8, device.sensor.columns, kScans);
+    helper.Extract(delivery.buffer);
+    for (auto _ : state) {
+        helper.FillGrayscale(image);
+        benchmark::DoNotOptimize(image.GetData());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * image.GetByteSize());
+}
+
 void BM_DirectByte(benchmark::State& state) {
     ExtractAndFill<ExtractionHelperDirect>(state, RangeFormat(FullSizeDevice().sensor.columns),
                                            {"Hor 1", "Intensity", 0, 2, false});
@@ -76,9 +94,22 @@ void BM_Cog(benchmark::State& state) {
         {"Hi3D 1", "Range", 0, 1, true});
 }
 
-// The floor: copying the image's bytes once.
+void BM_DirectWordFill(benchmark::State& state) {
+    FillOnly<ExtractionHelperDirect>(state, RangeFormat(FullSizeDevice().sensor.columns),
+                                     {"Hor 1", "Range", 0, 1, false});
+}
+
+void BM_CogFill(benchmark::State& state) {
+    const icon::sim::DeviceConfig device = FullSizeDevice();
+    FillOnly<ExtractionHelperCOG>(
+        state, icon::DataFormat(icon::sim::defaultDataFormat(device, "Measurement")),
+        {"Hi3D 1", "Range", 0, 1, true});
+}
+
+// The floor: copying the image's bytes once, times the argument.
 void BM_Memcpy(benchmark::State& state) {
-    const size_t bytes = static_cast<size_t>(FullSizeDevice().sensor.columns) * kScans;
+    const size_t bytes = static_cast<size_t>(FullSizeDevice().sensor.columns) * kScans *
+                         static_cast<size_t>(state.range(0));
     std::vector<uint8_t> from(bytes, 0x5A);
     std::vector<uint8_t> to(bytes);
     for (auto _ : state) {
@@ -92,6 +123,8 @@ void BM_Memcpy(benchmark::State& state) {
 BENCHMARK(BM_DirectByte);
 BENCHMARK(BM_DirectWord);
 BENCHMARK(BM_Cog);
-BENCHMARK(BM_Memcpy);
+BENCHMARK(BM_DirectWordFill);
+BENCHMARK(BM_CogFill);
+BENCHMARK(BM_Memcpy)->Arg(1)->Arg(2)->Arg(4);
 
 }  // namespace

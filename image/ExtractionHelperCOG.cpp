@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "driver/IconResult.h"
+#include "image/GrayscaleKernels.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"
 
@@ -39,14 +40,8 @@ void ExtractionHelperCOG::Extract(const icon::IconBuffer& buffer) {
 
 void ExtractionHelperCOG::FillGrayscale(ImageBuffer& image) {
     CheckGrayscaleImage(image, width_, scans_);
-    const size_t count = static_cast<size_t>(image.GetByteSize());
-    // The image and the filters' outputs are separate blocks.
-    const uint16_t* __restrict sums = sumWords_;
-    const uint16_t* __restrict xsums = xsumWords_;
-    uint8_t* __restrict bytes = image.GetData();
-    for (size_t n = 0; n < count; ++n) {
-        bytes[n] = TruncatedCog(sums[n], xsums[n]);
-    }
+    grayscale::FillCog(sumWords_, xsumWords_, image.GetData(),
+                       static_cast<size_t>(image.GetByteSize()));
 }
 
 void ExtractionHelperCOG::FillPoints(ImageBuffer& image, int32_t coordinate) {

@@ -24,20 +24,6 @@ class ExtractionHelperCOG : public ExtractionHelper {
         return ((static_cast<uint32_t>(sumWord) >> 13) << 16) + xsumWord;
     }
     static uint32_t Sum(uint16_t sumWord) { return sumWord & 0x1FFFu; }
-    // The low byte of numerator / sum, truncated; 0 for a sum of 0. The
-    // quotient is taken in float, which vectorises where integer division
-    // does not, and is exact after truncation: both operands are exact in
-    // float, and the rounding error of a quotient below 2^19 / sum is below
-    // 2^-5 / sum, less than the distance 1 / sum of an inexact quotient to
-    // the next integer.
-    static uint8_t TruncatedCog(uint16_t sumWord, uint16_t xsumWord) {
-        const int32_t sum = static_cast<int32_t>(Sum(sumWord));
-        const float quotient =
-            static_cast<float>(static_cast<int32_t>(Numerator(sumWord, xsumWord))) /
-            static_cast<float>(sum + (sum == 0));
-        const int32_t truncated = static_cast<int32_t>(quotient);
-        return static_cast<uint8_t>(truncated & -static_cast<int32_t>(sum != 0));
-    }
 
     icon::IconBuffer xsumBuffer_;
     icon::ExtractionFilter sumFilter_;

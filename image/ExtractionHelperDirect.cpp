@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "driver/IconResult.h"
+#include "image/GrayscaleKernels.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"
 
@@ -43,12 +44,7 @@ void ExtractionHelperDirect::FillGrayscale(ImageBuffer& image) {
         std::memcpy(out, bytePixels_, count);
         return;
     }
-    // The image and the filter's output are separate blocks.
-    const uint16_t* __restrict words = wordPixels_;
-    uint8_t* __restrict bytes = out;
-    for (size_t n = 0; n < count; ++n) {
-        bytes[n] = static_cast<uint8_t>(words[n] >> 8);
-    }
+    grayscale::FillHighBytes(wordPixels_, out, count);
 }
 
 void ExtractionHelperDirect::FillPoints(ImageBuffer& image, int32_t coordinate) {
