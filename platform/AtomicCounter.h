@@ -22,11 +22,19 @@ class AtomicCounter {
   private:
     mutable volatile long value_ = 0;
 #else
-    int32_t Increment() { return value_.fetch_add(1) + 1; }
-    int32_t Add(int32_t amount) { return value_.fetch_add(amount) + amount; }
+    int32_t Increment() {
+        return value_.fetch_add(1) + 1;
+    }
+    int32_t Add(int32_t amount) {
+        return value_.fetch_add(amount) + amount;
+    }
     // Stores a new value and returns the old one.
-    int32_t Exchange(int32_t value) { return value_.exchange(value); }
-    int32_t Get() const { return value_.load(); }
+    int32_t Exchange(int32_t value) {
+        return value_.exchange(value);
+    }
+    int32_t Get() const {
+        return value_.load();
+    }
 
   private:
     std::atomic<int32_t> value_{0};

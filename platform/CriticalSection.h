@@ -23,8 +23,12 @@ class CriticalSection {
   private:
     void* section_;
 #else
-    void lock() { mutex_.lock(); }
-    void unlock() { mutex_.unlock(); }
+    void lock() {
+        mutex_.lock();
+    }
+    void unlock() {
+        mutex_.unlock();
+    }
 
   private:
     std::recursive_mutex mutex_;

@@ -1,7 +1,7 @@
 #include "platform/PathUtil.h"
 
-#include <windows.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 // The system's headers name their text functions by macros; the driver's own
 // functions of the same names are meant here.
@@ -35,8 +35,8 @@ bool PathRelativePathTo(std::string& result, const std::string& fromDir,
         return false;
     }
     char relative[MAX_PATH];
-    if (!::PathRelativePathToA(relative, fromDir.c_str(), FILE_ATTRIBUTE_DIRECTORY,
-                               toFile.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    if (!::PathRelativePathToA(relative, fromDir.c_str(), FILE_ATTRIBUTE_DIRECTORY, toFile.c_str(),
+                               FILE_ATTRIBUTE_NORMAL)) {
         return false;
     }
     result = relative;

@@ -27,6 +27,7 @@ TEST(CrlfProfile, ValuesEndAtTheCarriageReturn) {
 TEST(CrlfProfile, WhatTheFileDoesNotHoldGivesTheDefault) {
     EXPECT_EQ("<default>", Read("VZ-Sim 3D.1", "LogLevel")) << "a key of another section";
     EXPECT_EQ("<default>", Read("Missing", "ImageFormat"));
-    EXPECT_EQ("<default>", Read("VZ-Sim 3D.1", "; Written by hand in a Windows editor: every line"
-                                               " ends in CR LF."));
+    EXPECT_EQ("<default>", Read("VZ-Sim 3D.1",
+                                "; Written by hand in a Windows editor: every line"
+                                " ends in CR LF."));
 }

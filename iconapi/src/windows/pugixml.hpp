@@ -42,8 +42,9 @@ class xml_attribute {
     }
     int as_int(int def = 0) const {
         const std::string* value = Value();
-        return value != nullptr ? static_cast<int>(std::strtol(value->c_str(), nullptr, Base(*value)))
-                                : def;
+        return value != nullptr
+                   ? static_cast<int>(std::strtol(value->c_str(), nullptr, Base(*value)))
+                   : def;
     }
     unsigned long long as_ullong(unsigned long long def = 0) const {
         const std::string* value = Value();
@@ -213,10 +214,17 @@ class xml_document : public xml_node {
         std::string escaped;
         for (char c : text) {
             switch (c) {
-                case '&': escaped += "&amp;"; break;
-                case '<': escaped += "&lt;"; break;
-                case '"': escaped += "&quot;"; break;
-                default: escaped += c;
+                case '&':
+                    escaped += "&amp;";
+                    break;
+                case '<':
+                    escaped += "&lt;";
+                    break;
+                case '"':
+                    escaped += "&quot;";
+                    break;
+                default:
+                    escaped += c;
             }
         }
         return escaped;
