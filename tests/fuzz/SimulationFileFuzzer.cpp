@@ -27,7 +27,7 @@ void Render(const icon::sim::DeviceConfig& device, const char* configuration) {
     }
     icon::sim::SceneRenderer renderer(device, format);
     for (int slot = 0; slot < kScans; ++slot) {
-        renderer.renderScan(buffer, slot, slot * 997 + device.encoderStart);
+        renderer.renderScan(buffer, slot, int64_t{slot} * 997 + device.encoderStart);
     }
 }
 
