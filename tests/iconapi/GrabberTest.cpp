@@ -326,3 +326,86 @@ TEST_F(GrabberTest, ReplayCyclesPrerenderedBuffers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Collects the messages of the grabber threads that mention late scans.
+struct LateMessages : icon::ErrorHandler {
+    void message(int32_t level, const std::string& text) override {
+        if (text.find("scans late") != std::string::npos) {
+            std::lock_guard<std::mutex> lock(mutex);
+            texts.push_back(text);
+            levels.push_back(level);
+        }
+    }
+    std::vector<std::string> snapshot() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return texts;
+    }
+    std::mutex mutex;
+    std::vector<std::string> texts;
+    std::vector<int32_t> levels;
+};
+
+bool lateScansExceed(const FrameGrabber& grabber, long long count) {
+    const auto end = std::chrono::steady_clock::now() + icontest::kWait;
+    while (grabber.getLateScans() <= count) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// A line rate no simulation reaches: the stream keeps its pace by skipping
+// what it cannot render, and says so instead of slowing down silently.
+TEST_F(GrabberTest, LineRateBeyondTheSimulationGivesLateScansAndAMessage) {
+    auto device = icontest::smallDevice();
+    device.lineRate = 1e8;
+    configure(device);
+    LateMessages handler;
+    icon::setErrorHandler(&handler);
+    {
+        Rig rig;
+        ASSERT_EQ(rig.open(device.ip, 64, &Collector::callback, &collector_), 0);
+        ASSERT_EQ(rig.start(), 0);
+        // Late once the backlog is older than its allowance (a fifth of a second).
+        ASSERT_TRUE(lateScansExceed(*rig.grabber, 0));
+        ASSERT_TRUE(lateScansExceed(*rig.grabber, rig.grabber->getLateScans()));
+        rig.camera->stop();
+        // The skipped scans are gaps in the scan counter, as lost scans are.
+        const auto d = collector_.snapshot();
+        bool gap = false;
+        for (size_t b = 1; b < d.size(); ++b) {
+            gap = gap || (scanCounter(d[b - 1], 63) + 1) % 65536u != scanCounter(d[b], 0);
+        }
+        EXPECT_TRUE(gap);
+    }
+    icon::removeErrorHandler();
+    const auto texts = handler.snapshot();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts[0].find("line rate of 1e+08 scans per second"), std::string::npos) << texts[0];
+    EXPECT_EQ(handler.levels[0], 2);
+}
+
+TEST_F(GrabberTest, ReachableLineRateHasNoLateScans) {
+    LateMessages handler;
+    icon::setErrorHandler(&handler);
+    {
+        Rig rig;
+        ASSERT_EQ(rig.open(device_.ip, 200, &Collector::callback, &collector_), 0);
+        ASSERT_EQ(rig.start(), 0);
+        ASSERT_TRUE(collector_.waitFor(10));
+        EXPECT_EQ(rig.grabber->getLateScans(), 0);
+        // Consecutive scans throughout: nothing skipped.
+        const auto d = collector_.snapshot();
+        for (size_t b = 1; b < d.size(); ++b) {
+            EXPECT_EQ((scanCounter(d[b - 1], 199) + 1) % 65536u, scanCounter(d[b], 0));
+        }
+    }
+    icon::removeErrorHandler();
+    EXPECT_TRUE(handler.snapshot().empty());
+}
+
+}  // namespace
