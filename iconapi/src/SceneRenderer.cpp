@@ -14,16 +14,23 @@ constexpr float kNotSeen = -1.0f;
 // Width (standard deviation, rows) of the laser line in the sensor image.
 constexpr double kLineSigma = 0.8;
 
+constexpr uint64_t kGolden = 0x9e3779b97f4a7c15ull;
+
 uint64_t splitmix(uint64_t x) {
-    x += 0x9e3779b97f4a7c15ull;
+    x += kGolden;
     x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
     x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
     return x ^ (x >> 31);
 }
 
+// A draw as a uniform number in [0, 1).
+double unit(uint64_t draw) {
+    return static_cast<double>(draw >> 11) * (1.0 / 9007199254740992.0);
+}
+
 double uniform(uint64_t& state) {
     state = splitmix(state);
-    return static_cast<double>(state >> 11) * (1.0 / 9007199254740992.0);
+    return unit(state);
 }
 
 // Cross-section of an object in the laser plane at one belt position.
@@ -323,14 +330,19 @@ void SceneRenderer::Impl::noise(int64_t scan) {
     if (device.noise <= 0.0) {
         return;
     }
-    uint64_t state = splitmix(device.seed ^ static_cast<uint64_t>(scan));
+    // Draw n of the scan is the splitmix output at base + n steps: no draw
+    // waits for the one before, so the columns' draws overlap.
+    const uint64_t base = splitmix(device.seed ^ static_cast<uint64_t>(scan));
     for (int c = 0; c < columns; ++c) {
         if (row[c] == kNotSeen) {
             continue;
         }
+        const uint64_t first = base + 4u * static_cast<uint64_t>(c) * kGolden;
         // The sum of four uniforms is close enough to a normal distribution.
-        const double g = (uniform(state) + uniform(state) + uniform(state) + uniform(state) - 2.0) *
-                         std::sqrt(3.0);
+        const double g =
+            (unit(splitmix(first)) + unit(splitmix(first + kGolden)) +
+             unit(splitmix(first + 2 * kGolden)) + unit(splitmix(first + 3 * kGolden)) - 2.0) *
+            std::sqrt(3.0);
         row[c] = std::clamp(static_cast<float>(row[c] + device.noise * g), 0.0f,
                             static_cast<float>(rows - 1));
     }
