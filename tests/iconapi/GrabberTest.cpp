@@ -370,7 +370,7 @@ TEST_F(GrabberTest, LineRateBeyondTheSimulationGivesLateScansAndAMessage) {
         Rig rig;
         ASSERT_EQ(rig.open(device.ip, 64, &Collector::callback, &collector_), 0);
         ASSERT_EQ(rig.start(), 0);
-        // Late once the backlog is older than its allowance (a fifth of a second).
+        // Late once the backlog is older than its allowance (half a second).
         ASSERT_TRUE(lateScansExceed(*rig.grabber, 0));
         ASSERT_TRUE(lateScansExceed(*rig.grabber, rig.grabber->getLateScans()));
         rig.camera->stop();
