@@ -9,9 +9,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <boost/program_options.hpp>
 #include <algorithm>
 #include <atomic>
+#include <boost/program_options.hpp>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -135,16 +135,16 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         "rate", po::value(&o.rate)->default_value(o.rate),
         "line rate, scans per second (of the generated file; with --simulation, the rate its "
         "cameras run at)")("duration", po::value(&o.seconds)->default_value(o.seconds),
-                           "seconds measured")(
-        "warmup", po::value(&o.warmup)->default_value(o.warmup),
-        "seconds streamed before measuring")(
+                           "seconds measured")("warmup",
+                                               po::value(&o.warmup)->default_value(o.warmup),
+                                               "seconds streamed before measuring")(
         "scans", po::value(&o.scans)->default_value(o.scans), "scans per buffer (image height)")(
         "columns", po::value(&o.columns)->default_value(o.columns), "sensor columns")(
         "simulation", po::value(&o.simulation),
         "a simulation file to use instead of the generated one; its first cameras are opened")(
-        "library", po::value(&o.library)->default_value(DefaultLibrary()),
-        "the driver library")("system-dir", po::value(&o.systemDir),
-                              "the host's system directory (default: a new one under /tmp)");
+        "library", po::value(&o.library)->default_value(DefaultLibrary()), "the driver library")(
+        "system-dir", po::value(&o.systemDir),
+        "the host's system directory (default: a new one under /tmp)");
     po::variables_map values;
     po::store(po::parse_command_line(argc, argv, described), values);
     po::notify(values);
@@ -155,8 +155,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     if (o.cameras < 1 || o.ports < 1 || o.cameras * o.ports > kMaxPorts) {
         throw ToolError(ExitCode::kUsage, "cameras × ports must be 1 to 20");
     }
-    if (!(o.rate > 0.0) || !(o.seconds > 0.0) || o.warmup < 0.0 || o.scans < 1 ||
-        o.columns < 1) {
+    if (!(o.rate > 0.0) || !(o.seconds > 0.0) || o.warmup < 0.0 || o.scans < 1 || o.columns < 1) {
         throw ToolError(ExitCode::kUsage, "rate, duration, scans and columns must be positive");
     }
     return true;
@@ -173,8 +172,8 @@ void WriteSimulation(const Options& o, const std::filesystem::path& path) {
     for (int i = 0; i < o.cameras; ++i) {
         char mac[32];
         std::snprintf(mac, sizeof mac, "02:56:5a:01:%02x:%02x", i / 256, i % 256);
-        file << "  <device ip=\"" << Address(i) << "\" mac=\"" << mac << "\" lineRate=\""
-             << o.rate << "\" pulsesPerMillimeter=\"10\" pulsesPerScan=\"5\" noise=\"0.02\">\n"
+        file << "  <device ip=\"" << Address(i) << "\" mac=\"" << mac << "\" lineRate=\"" << o.rate
+             << "\" pulsesPerMillimeter=\"10\" pulsesPerScan=\"5\" noise=\"0.02\">\n"
              << "    <sensor columns=\"" << o.columns
              << "\" rows=\"512\" fieldWidth=\"600\" heightRange=\"200\" perspective=\"0.0005\"/>\n"
              << "    <scene beltWidth=\"600\" beltReflectance=\"0.5\" length=\"1000\">\n"
@@ -214,12 +213,13 @@ std::vector<std::string> CameraNames(const Options& o) {
     return names;
 }
 
-// A pool of at least eight buffers per camera.
+// A pool of sixteen buffers per camera, the most a grabber uses: the longer
+// the pool, the longer a host may stall before scans are lost.
 void WriteSettings(const Options& o, const std::vector<std::string>& cameras,
                    const std::filesystem::path& dir) {
     const double bufferBytes = (4.0 * o.columns + 8.0) * o.scans;
-    const int megabytes = std::clamp(static_cast<int>(std::ceil(8.0 * bufferBytes / 1048576.0)) + 1,
-                                     1, 3000);
+    const int megabytes =
+        std::clamp(static_cast<int>(std::ceil(16.0 * bufferBytes / 1048576.0)) + 1, 1, 3000);
     std::ofstream file(dir / "VaveZAZ.ini");
     file << "[General]\nLogLevel=1\n";
     for (const std::string& camera : cameras) {
@@ -268,12 +268,12 @@ std::string LoadAverage() {
 
 int Run(const Options& o) {
     namespace fs = std::filesystem;
-    const fs::path dir =
-        o.systemDir.empty()
-            ? fs::temp_directory_path() / ("scale-bench-" + std::to_string(::getpid()))
-            : fs::path(o.systemDir);
+    const fs::path dir = o.systemDir.empty() ? fs::temp_directory_path() /
+                                                   ("scale-bench-" + std::to_string(::getpid()))
+                                             : fs::path(o.systemDir);
     fs::create_directories(dir);
-    const fs::path simulation = o.simulation.empty() ? dir / "simulation.xml" : fs::path(o.simulation);
+    const fs::path simulation =
+        o.simulation.empty() ? dir / "simulation.xml" : fs::path(o.simulation);
     if (o.simulation.empty()) {
         WriteSimulation(o, simulation);
     }
@@ -292,8 +292,7 @@ int Run(const Options& o) {
             cameras[static_cast<size_t>(p / o.ports)] + "." + std::to_string(p % o.ports + 1);
         int size[2] = {0, 0};
         if (driver->openCVLPort(0, p, portNames[static_cast<size_t>(p)].c_str(), size) != 1) {
-            throw ToolError(ExitCode::kCamera,
-                            "cannot open " + portNames[static_cast<size_t>(p)]);
+            throw ToolError(ExitCode::kCamera, "cannot open " + portNames[static_cast<size_t>(p)]);
         }
         ports[p].width = size[0];
         ports[p].height = size[1];
@@ -323,9 +322,10 @@ int Run(const Options& o) {
 
     const double expected = o.rate / o.scans;
     const double bufferMs = 1000.0 * o.scans / o.rate;
-    std::printf("scale_bench: %d cameras x %d ports, %g scans/s, %d scans per buffer, %d columns, "
-                "%.1f s measured after %.1f s\n",
-                o.cameras, o.ports, o.rate, o.scans, o.columns, wall, o.warmup);
+    std::printf(
+        "scale_bench: %d cameras x %d ports, %g scans/s, %d scans per buffer, %d columns, "
+        "%.1f s measured after %.1f s\n",
+        o.cameras, o.ports, o.rate, o.scans, o.columns, wall, o.warmup);
     std::printf("%4s  %-28s %8s %9s %9s %10s %8s %8s\n", "port", "camera", "images", "images/s",
                 "expected", "max gap ms", "dropped", "pkt lost");
     bool onTime = lost == 0 && late == 0;
@@ -343,19 +343,18 @@ int Run(const Options& o) {
                     portNames[static_cast<size_t>(p)].c_str(), images, perSecond, expected, gapMs,
                     stats.dropped, stats.packetsLost);
     }
-    const double cpu =
-        usageEnd.user + usageEnd.system - usageStart.user - usageStart.system;
+    const double cpu = usageEnd.user + usageEnd.system - usageStart.user - usageStart.system;
     std::printf("images/s, all ports: %.1f of %.1f expected (one buffer every %.1f ms)\n", sum,
                 expected * total, bufferMs);
-    std::printf("scans lost (all buffers full): %lld; scans late (simulation behind): %lld; "
-                "during the warm-up: %lld lost, %lld late\n",
-                lost, late, warmLost, warmLate);
+    std::printf(
+        "scans lost (all buffers full): %lld; scans late (simulation behind): %lld; "
+        "during the warm-up: %lld lost, %lld late\n",
+        lost, late, warmLost, warmLate);
     std::printf("process CPU: %.2f s user + %.2f s system in %.2f s = %.1f %% of one core\n",
                 usageEnd.user - usageStart.user, usageEnd.system - usageStart.system, wall,
                 100.0 * cpu / wall);
     std::printf("peak memory (max RSS): %.1f MB\n", static_cast<double>(usageEnd.peakKb) / 1024.0);
-    std::printf("load average: %s (%u cores)\n", load.c_str(),
-                std::thread::hardware_concurrency());
+    std::printf("load average: %s (%u cores)\n", load.c_str(), std::thread::hardware_concurrency());
     std::printf("every image on time, none dropped: %s\n", onTime ? "yes" : "no");
     for (int c = 0; c < o.cameras; ++c) {
         driver->setProperty(0, c * o.ports, "continuous", 0);
