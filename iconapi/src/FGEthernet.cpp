@@ -72,6 +72,7 @@ class GrabberStream : public detail::Stream, public std::enable_shared_from_this
     void receive();
     void receiveDue(int64_t due, IconBuffer*& current, int& fill);
     int64_t skipLate(int64_t due);
+    void reportLate();
     void deliver();
     IconBuffer* nextFull(std::unique_lock<std::mutex>& lock, size_t delivered);
     void sendMessages(size_t delivered) const;
@@ -233,6 +234,9 @@ void GrabberStream::receive() {
     if (current != nullptr) {
         free_.push_back(current);
     }
+    lock.unlock();
+    // What the last interval skipped is said too.
+    reportLate();
 }
 
 // When rendering falls behind the line rate, the oldest scans of the backlog
@@ -250,14 +254,20 @@ int64_t GrabberStream::skipLate(int64_t due) {
     lateScans_ += late;
     unreportedLate_ += late;
     const Clock::time_point now = Clock::now();
-    if (unreportedLate_ == late || now - lateReported_ >= kLateReportInterval) {
+    if (lateReported_ == Clock::time_point() || now - lateReported_ >= kLateReportInterval) {
+        reportLate();
+        lateReported_ = now;
+    }
+    return late;
+}
+
+void GrabberStream::reportLate() {
+    if (unreportedLate_ > 0) {
         reportMessage(2, "FGEthernet: " + std::to_string(unreportedLate_) +
                              " scans late, the simulation falls behind its line rate of " +
                              rateText(setup_.device->config().lineRate) + " scans per second");
         unreportedLate_ = 0;
-        lateReported_ = now;
     }
-    return late;
 }
 
 // Scans that arrive while every buffer is full are lost, as on a real

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <future>
 #include <limits>
 #include <thread>
@@ -366,6 +367,8 @@ TEST_F(GrabberTest, LineRateBeyondTheSimulationGivesLateScansAndAMessage) {
     configure(device);
     LateMessages handler;
     icon::setErrorHandler(&handler);
+    const auto began = std::chrono::steady_clock::now();
+    long long late = 0;
     {
         Rig rig;
         ASSERT_EQ(rig.open(device.ip, 64, &Collector::callback, &collector_), 0);
@@ -381,12 +384,25 @@ TEST_F(GrabberTest, LineRateBeyondTheSimulationGivesLateScansAndAMessage) {
             gap = gap || (scanCounter(d[b - 1], 63) + 1) % 65536u != scanCounter(d[b], 0);
         }
         EXPECT_TRUE(gap);
+        ASSERT_EQ(rig.grabber->stopGrab(), 0);
+        late = rig.grabber->getLateScans();
     }
     icon::removeErrorHandler();
     const auto texts = handler.snapshot();
     ASSERT_FALSE(texts.empty());
     EXPECT_NE(texts[0].find("line rate of 1e+08 scans per second"), std::string::npos) << texts[0];
     EXPECT_EQ(handler.levels[0], 2);
+    // Every late scan is said once, in a message a second at most (the first
+    // at once, the rest when the grabber stops).
+    long long said = 0;
+    for (const std::string& text : texts) {
+        said += std::atoll(text.c_str() + text.find(": ") + 2);
+    }
+    EXPECT_EQ(said, late);
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began)
+            .count();
+    EXPECT_LE(static_cast<long long>(texts.size()), seconds + 2);
 }
 
 TEST_F(GrabberTest, ReachableLineRateHasNoLateScans) {
