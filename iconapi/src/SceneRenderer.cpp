@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <numeric>
 
 #include "Calibration.h"
@@ -198,7 +199,11 @@ struct SceneRenderer::Impl {
     int64_t period = 0;
     std::vector<CachedPlane> planes;
     size_t cachedScanBytes = 0;
-    std::vector<uint8_t> cache;
+    // Left uninitialised: its pages are touched scan by scan as the period is
+    // rendered, not all at once before the first scan (a stall of a fresh
+    // stream, where page faults are dear).
+    std::unique_ptr<uint8_t[]> cache;
+    size_t cacheSize = 0;
     std::vector<bool> cached;
     // Per scan: the objects under the laser and their column spans.
     std::vector<Section> active;
@@ -486,7 +491,7 @@ void SceneRenderer::Impl::setupCache(const DataFormat& format, size_t limit) {
 }
 
 void SceneRenderer::Impl::copyPlanes(IconBuffer& buffer, int slot, int64_t phase, bool intoCache) {
-    uint8_t* scan = cache.data() + static_cast<size_t>(phase) * cachedScanBytes;
+    uint8_t* scan = cache.get() + static_cast<size_t>(phase) * cachedScanBytes;
     for (const CachedPlane& plane : planes) {
         void* data = nullptr;
         if (buffer.getRawWritePointer(plane.component, plane.subComponent, data) != 0) {
@@ -539,8 +544,9 @@ void SceneRenderer::renderScan(IconBuffer& buffer, int slot, int64_t scanIndex) 
     if (!m.cacheable()) {
         m.render(buffer, slot, phase);
     } else {
-        if (m.cache.empty()) {
-            m.cache.resize(static_cast<size_t>(m.period) * m.cachedScanBytes);
+        if (!m.cache) {
+            m.cacheSize = static_cast<size_t>(m.period) * m.cachedScanBytes;
+            m.cache.reset(new uint8_t[m.cacheSize]);
             m.cached.assign(static_cast<size_t>(m.period), false);
         }
         const bool known = m.cached[static_cast<size_t>(phase)];
@@ -560,7 +566,7 @@ void SceneRenderer::renderScan(IconBuffer& buffer, int slot, int64_t scanIndex) 
 }
 
 size_t SceneRenderer::cachedBytes() const {
-    return impl_->cache.size();
+    return impl_->cacheSize;
 }
 
 }  // namespace icon::sim
