@@ -1,6 +1,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <thread>
 
@@ -24,8 +25,21 @@ constexpr int kMinPoolMegabytes = 1;
 constexpr int kMaxPoolMegabytes = 4096;
 // How often an idle stream looks again whether the camera measures.
 constexpr auto kIdlePoll = std::chrono::milliseconds(2);
+// How long after its time a scan may still be rendered, beyond the time its
+// buffer takes to fill; older scans are skipped and counted late. A thread
+// held up for less (a loaded host) catches up within milliseconds, since a
+// cached scan renders far faster than scans arrive.
+constexpr double kMaxLagSeconds = 0.5;
+// Late scans are reported at once, then at most once per this interval.
+constexpr auto kLateReportInterval = std::chrono::seconds(1);
 
 std::atomic<int> nextGrabberPort{49152};
+
+std::string rateText(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", rate);
+    return text;
+}
 
 struct StreamSetup {
     std::shared_ptr<detail::Device> device;
@@ -52,10 +66,13 @@ class GrabberStream : public detail::Stream, public std::enable_shared_from_this
     void halt() override { stop(); }
     bool grabbing() const;
     long long lostScans() const { return lostScans_.load(); }
+    long long lateScans() const { return lateScans_.load(); }
 
   private:
     void receive();
     void receiveDue(int64_t due, IconBuffer*& current, int& fill);
+    int64_t skipLate(int64_t due);
+    void reportLate();
     void deliver();
     IconBuffer* nextFull(std::unique_lock<std::mutex>& lock, size_t delivered);
     void sendMessages(size_t delivered) const;
@@ -77,6 +94,9 @@ class GrabberStream : public detail::Stream, public std::enable_shared_from_this
     bool delivering_ = false;
     std::atomic<bool> stopRequested_{false};
     std::atomic<long long> lostScans_{0};
+    std::atomic<long long> lateScans_{0};
+    long long unreportedLate_ = 0;
+    Clock::time_point lateReported_;
     std::thread receiver_;
     std::thread deliverer_;
 };
@@ -200,8 +220,11 @@ void GrabberStream::receive() {
         const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
         const int64_t due = static_cast<int64_t>(elapsed / period) - taken;
         lock.unlock();
-        receiveDue(due, current, fill);
-        taken += due;
+        const int64_t skipped = skipLate(due);
+        // A bounded batch: the backlog is looked at again after each buffer.
+        const int64_t batch = std::min<int64_t>(due - skipped, setup_.scans);
+        receiveDue(batch, current, fill);
+        taken += skipped + batch;
         lock.lock();
         const int64_t untilFull = setup_.scans - fill;
         const auto next = begin + std::chrono::duration_cast<Clock::duration>(
@@ -210,6 +233,40 @@ void GrabberStream::receive() {
     }
     if (current != nullptr) {
         free_.push_back(current);
+    }
+    lock.unlock();
+    // What the last interval skipped is said too.
+    reportLate();
+}
+
+// When rendering falls behind the line rate, the oldest scans of the backlog
+// are skipped, so buffers keep their time and the stream its pace; the
+// skipped scans advance the stream as lost scans do, are counted late, and
+// are reported. Returns the number skipped.
+int64_t GrabberStream::skipLate(int64_t due) {
+    const int64_t allowed =
+        setup_.scans + static_cast<int64_t>(setup_.device->config().lineRate * kMaxLagSeconds);
+    const int64_t late = due - allowed;
+    if (late <= 0) {
+        return 0;
+    }
+    setup_.device->skipScans(late);
+    lateScans_ += late;
+    unreportedLate_ += late;
+    const Clock::time_point now = Clock::now();
+    if (lateReported_ == Clock::time_point() || now - lateReported_ >= kLateReportInterval) {
+        reportLate();
+        lateReported_ = now;
+    }
+    return late;
+}
+
+void GrabberStream::reportLate() {
+    if (unreportedLate_ > 0) {
+        reportMessage(2, "FGEthernet: " + std::to_string(unreportedLate_) +
+                             " scans late, the simulation falls behind its line rate of " +
+                             rateText(setup_.device->config().lineRate) + " scans per second");
+        unreportedLate_ = 0;
     }
 }
 
@@ -319,6 +376,7 @@ class FGEthernet : public FrameGrabber {
     bool isGrabbing() const override { return stream_ && stream_->grabbing(); }
     bool isConnected() const override { return stream_ != nullptr; }
     long long getLostScans() const override { return stream_ ? stream_->lostScans() : 0; }
+    long long getLateScans() const override { return stream_ ? stream_->lateScans() : 0; }
 
   private:
     int fault(const char* operation) const;

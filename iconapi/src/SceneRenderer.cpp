@@ -1,6 +1,9 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <numeric>
 
 #include "Calibration.h"
 #include "icon/Simulation.h"
@@ -12,16 +15,23 @@ constexpr float kNotSeen = -1.0f;
 // Width (standard deviation, rows) of the laser line in the sensor image.
 constexpr double kLineSigma = 0.8;
 
+constexpr uint64_t kGolden = 0x9e3779b97f4a7c15ull;
+
 uint64_t splitmix(uint64_t x) {
-    x += 0x9e3779b97f4a7c15ull;
+    x += kGolden;
     x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
     x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
     return x ^ (x >> 31);
 }
 
+// A draw as a uniform number in [0, 1).
+double unit(uint64_t draw) {
+    return static_cast<double>(draw >> 11) * (1.0 / 9007199254740992.0);
+}
+
 double uniform(uint64_t& state) {
     state = splitmix(state);
-    return static_cast<double>(state >> 11) * (1.0 / 9007199254740992.0);
+    return unit(state);
 }
 
 // Cross-section of an object in the laser plane at one belt position.
@@ -130,6 +140,42 @@ struct Target {
     bool intensity;
 };
 
+// A plane the renderer writes from the scene (not the marks), as the cache
+// keeps it: `bytes` per scan.
+struct CachedPlane {
+    std::string component;
+    std::string subComponent;
+    size_t bytes;
+    size_t offset;  // within one cached scan
+};
+
+// The number of scans after which the belt is where it was: the scene's
+// length in encoder pulses over the pulses per scan, when that is whole.
+int64_t beltPeriod(const DeviceConfig& device) {
+    if (device.scene.length <= 0.0 || device.pulsesPerScan <= 0) {
+        return 0;
+    }
+    const double scans = device.scene.length * device.pulsesPerMillimeter / device.pulsesPerScan;
+    const double whole = std::round(scans);
+    if (!(whole >= 1.0 && whole <= 1e12) || std::abs(scans - whole) > 1e-9 * whole) {
+        return 0;
+    }
+    return static_cast<int64_t>(whole);
+}
+
+// The period of the rendered scans: an image frame of `rows` scans shows the
+// belt where it was at the frame's first scan, so image scans repeat only
+// when both the belt and the frame do. 0 when they never repeat.
+int64_t renderPeriod(const DeviceConfig& device, bool image) {
+    const int64_t belt = beltPeriod(device);
+    if (belt == 0 || !image) {
+        return belt;
+    }
+    const int64_t rows = device.sensor.rows;
+    const int64_t common = belt / std::gcd(belt, rows);
+    return common > std::numeric_limits<int64_t>::max() / rows ? 0 : common * rows;
+}
+
 }  // namespace
 
 struct SceneRenderer::Impl {
@@ -147,6 +193,18 @@ struct SceneRenderer::Impl {
     std::vector<double> z;
     std::vector<float> reflectance;
     int64_t profileScan = -1;
+    // Scans `period` apart render the same planes (noise included, as it is
+    // drawn per scan of the period); only marks and lost packets go on with
+    // the stream. Each scan of the period is rendered once into the cache.
+    int64_t period = 0;
+    std::vector<CachedPlane> planes;
+    size_t cachedScanBytes = 0;
+    // Left uninitialised: its pages are touched scan by scan as the period is
+    // rendered, not all at once before the first scan (a stall of a fresh
+    // stream, where page faults are dear).
+    std::unique_ptr<uint8_t[]> cache;
+    size_t cacheSize = 0;
+    std::vector<bool> cached;
     // Per scan: the objects under the laser and their column spans.
     std::vector<Section> active;
     std::vector<std::pair<int, int>> spans;
@@ -164,6 +222,11 @@ struct SceneRenderer::Impl {
     void renderImage(IconBuffer& buffer, const Target& t, int slot, int sensorRow) const;
     void renderMark(IconBuffer& buffer, const Target& t, int slot, int64_t scan) const;
     int perScan(const std::vector<int>& pattern, double rate, int64_t scan, uint64_t salt) const;
+    int64_t phase(int64_t scan) const;
+    void render(IconBuffer& buffer, int slot, int64_t phase);
+    void setupCache(const DataFormat& format, size_t limit);
+    bool cacheable() const { return period > 0 && cachedScanBytes > 0; }
+    void copyPlanes(IconBuffer& buffer, int slot, int64_t phase, bool intoCache);
 };
 
 void SceneRenderer::Impl::setupColumns() {
@@ -272,14 +335,19 @@ void SceneRenderer::Impl::noise(int64_t scan) {
     if (device.noise <= 0.0) {
         return;
     }
-    uint64_t state = splitmix(device.seed ^ static_cast<uint64_t>(scan));
+    // Draw n of the scan is the splitmix output at base + n steps: no draw
+    // waits for the one before, so the columns' draws overlap.
+    const uint64_t base = splitmix(device.seed ^ static_cast<uint64_t>(scan));
     for (int c = 0; c < columns; ++c) {
         if (row[c] == kNotSeen) {
             continue;
         }
+        const uint64_t first = base + 4u * static_cast<uint64_t>(c) * kGolden;
         // The sum of four uniforms is close enough to a normal distribution.
-        const double g = (uniform(state) + uniform(state) + uniform(state) + uniform(state) - 2.0) *
-                         std::sqrt(3.0);
+        const double g =
+            (unit(splitmix(first)) + unit(splitmix(first + kGolden)) +
+             unit(splitmix(first + 2 * kGolden)) + unit(splitmix(first + 3 * kGolden)) - 2.0) *
+            std::sqrt(3.0);
         row[c] = std::clamp(static_cast<float>(row[c] + device.noise * g), 0.0f,
                             static_cast<float>(rows - 1));
     }
@@ -288,8 +356,10 @@ void SceneRenderer::Impl::noise(int64_t scan) {
 void SceneRenderer::Impl::renderCog(IconBuffer& buffer, const Target& t, int slot) const {
     uint16_t* sum = nullptr;
     uint16_t* xsum = nullptr;
-    buffer.getWritePointer(t.name, "Sum", sum);
-    buffer.getWritePointer(t.name, "XSum", xsum);
+    if (buffer.getWritePointer(t.name, "Sum", sum) != 0 ||
+        buffer.getWritePointer(t.name, "XSum", xsum) != 0) {
+        return;
+    }
     const size_t first = static_cast<size_t>(slot) * static_cast<size_t>(columns);
     for (int c = 0; c < columns; ++c) {
         if (row[c] == kNotSeen) {
@@ -308,7 +378,9 @@ void SceneRenderer::Impl::renderCog(IconBuffer& buffer, const Target& t, int slo
 void SceneRenderer::Impl::renderRange(IconBuffer& buffer, const Target& t, int slot) const {
     uint16_t* range = nullptr;
     uint8_t* intensity = nullptr;
-    buffer.getWritePointer(t.name, "Range", range);
+    if (buffer.getWritePointer(t.name, "Range", range) != 0) {
+        return;
+    }
     if (t.intensity) {
         buffer.getWritePointer(t.name, "Intensity", intensity);
     }
@@ -329,7 +401,9 @@ void SceneRenderer::Impl::renderRange(IconBuffer& buffer, const Target& t, int s
 void SceneRenderer::Impl::renderImage(IconBuffer& buffer, const Target& t, int slot,
                                       int sensorRow) const {
     uint8_t* pixels = nullptr;
-    buffer.getWritePointer(t.name, "Image", pixels);
+    if (buffer.getWritePointer(t.name, "Image", pixels) != 0) {
+        return;
+    }
     const size_t first = static_cast<size_t>(slot) * static_cast<size_t>(columns);
     for (int c = 0; c < columns; ++c) {
         const double d = sensorRow - row[c];
@@ -354,7 +428,9 @@ int SceneRenderer::Impl::perScan(const std::vector<int>& pattern, double rate, i
 void SceneRenderer::Impl::renderMark(IconBuffer& buffer, const Target& t, int slot,
                                      int64_t scan) const {
     uint32_t* mark = nullptr;
-    buffer.getWritePointer(t.name, "Mark", mark);
+    if (buffer.getWritePointer(t.name, "Mark", mark) != 0) {
+        return;
+    }
     const uint32_t travel = static_cast<uint32_t>(static_cast<uint64_t>(scan) *
                                                   static_cast<uint64_t>(device.pulsesPerScan));
     const uint32_t overtrigs =
@@ -363,27 +439,99 @@ void SceneRenderer::Impl::renderMark(IconBuffer& buffer, const Target& t, int sl
     mark[slot * 2 + 1] = (static_cast<uint32_t>(scan) & 0xFFFFu) | ((overtrigs & 0xFFu) << 16);
 }
 
-SceneRenderer::SceneRenderer(const DeviceConfig& device, const DataFormat& format)
+int64_t SceneRenderer::Impl::phase(int64_t scan) const {
+    return period > 0 ? (scan % period + period) % period : scan;
+}
+
+void SceneRenderer::Impl::render(IconBuffer& buffer, int slot, int64_t phase) {
+    for (const Target& t : targets) {
+        if (t.kind == Kind::IMAGE) {
+            // One scan is one sensor row; a frame of `rows` scans shows the
+            // belt where it was at the frame's first scan.
+            profile(phase - phase % rows);
+            renderImage(buffer, t, slot, static_cast<int>(phase % rows));
+        } else {
+            profile(phase);
+            t.kind == Kind::COG ? renderCog(buffer, t, slot) : renderRange(buffer, t, slot);
+        }
+    }
+}
+
+// The cache is left out when one period of scans would not fit in `limit`
+// bytes; rendering then happens scan by scan, with the same result.
+void SceneRenderer::Impl::setupCache(const DataFormat& format, size_t limit) {
+    const size_t column = static_cast<size_t>(columns);
+    // Only planes the render writes: one of another type keeps what it holds.
+    const auto writes = [&](const Target& t, const char* sub, const char* type) {
+        const Component* c = format.getNamedComponent(t.name);
+        const SubComponent* s = c != nullptr ? c->getNamedSubComponent(sub) : nullptr;
+        return s != nullptr && s->getValueType() == type;
+    };
+    for (const Target& t : targets) {
+        if (t.kind == Kind::COG && writes(t, "Sum", "WORD") && writes(t, "XSum", "WORD")) {
+            planes.push_back({t.name, "Sum", 2 * column, 0});
+            planes.push_back({t.name, "XSum", 2 * column, 0});
+        } else if (t.kind == Kind::RANGE && writes(t, "Range", "WORD")) {
+            planes.push_back({t.name, "Range", 2 * column, 0});
+            if (writes(t, "Intensity", "BYTE")) {
+                planes.push_back({t.name, "Intensity", column, 0});
+            }
+        } else if (t.kind == Kind::IMAGE && writes(t, "Image", "BYTE")) {
+            planes.push_back({t.name, "Image", column, 0});
+        }
+    }
+    size_t bytes = 0;
+    for (CachedPlane& plane : planes) {
+        plane.offset = bytes;
+        bytes += plane.bytes;
+    }
+    if (period > 0 && bytes > 0 && static_cast<uint64_t>(period) <= limit / bytes) {
+        cachedScanBytes = bytes;
+    }
+}
+
+void SceneRenderer::Impl::copyPlanes(IconBuffer& buffer, int slot, int64_t phase, bool intoCache) {
+    uint8_t* scan = cache.get() + static_cast<size_t>(phase) * cachedScanBytes;
+    for (const CachedPlane& plane : planes) {
+        void* data = nullptr;
+        if (buffer.getRawWritePointer(plane.component, plane.subComponent, data) != 0) {
+            continue;
+        }
+        uint8_t* row = static_cast<uint8_t*>(data) + static_cast<size_t>(slot) * plane.bytes;
+        if (intoCache) {
+            std::memcpy(scan + plane.offset, row, plane.bytes);
+        } else {
+            std::memcpy(row, scan + plane.offset, plane.bytes);
+        }
+    }
+}
+
+SceneRenderer::SceneRenderer(const DeviceConfig& device, const DataFormat& format,
+                             size_t cacheBytes)
     : impl_(new Impl) {
     Impl& m = *impl_;
     m.device = device;
     m.columns = device.sensor.columns;
     m.rows = device.sensor.rows;
     m.sumMax = std::min<uint32_t>(8191u, 524287u / static_cast<uint32_t>(m.rows));
+    bool image = false;
     for (int i = 0; i < format.numComponents(); ++i) {
         const Component& c = *format.getComponent(i);
         const Kind kind = c.getValueType() == "COG"     ? Kind::COG
                           : c.getValueType() == "RANGE" ? Kind::RANGE
                                                         : Kind::IMAGE;
+        image = image || kind == Kind::IMAGE;
         m.targets.push_back({c.getName(), kind, c.getNamedSubComponent("Mark") != nullptr,
                              c.getNamedSubComponent("Intensity") != nullptr});
     }
+    m.period = renderPeriod(device, image);
     m.row.resize(static_cast<size_t>(m.columns));
     m.z.resize(static_cast<size_t>(m.columns));
     m.reflectance.resize(static_cast<size_t>(m.columns));
     m.active.reserve(device.scene.objects.size());
     m.spans.reserve(device.scene.objects.size());
     m.setupColumns();
+    m.setupCache(format, cacheBytes);
 }
 
 SceneRenderer::~SceneRenderer() {
@@ -392,22 +540,33 @@ SceneRenderer::~SceneRenderer() {
 
 void SceneRenderer::renderScan(IconBuffer& buffer, int slot, int64_t scanIndex) {
     Impl& m = *impl_;
-    for (const Target& t : m.targets) {
-        if (t.kind == Kind::IMAGE) {
-            // One scan is one sensor row; a frame of `rows` scans shows the
-            // belt where it was at the frame's first scan.
-            m.profile(scanIndex - scanIndex % m.rows);
-            m.renderImage(buffer, t, slot, static_cast<int>(scanIndex % m.rows));
-        } else {
-            m.profile(scanIndex);
-            t.kind == Kind::COG ? m.renderCog(buffer, t, slot) : m.renderRange(buffer, t, slot);
+    const int64_t phase = m.phase(scanIndex);
+    if (!m.cacheable()) {
+        m.render(buffer, slot, phase);
+    } else {
+        if (!m.cache) {
+            m.cacheSize = static_cast<size_t>(m.period) * m.cachedScanBytes;
+            m.cache.reset(new uint8_t[m.cacheSize]);
+            m.cached.assign(static_cast<size_t>(m.period), false);
         }
+        const bool known = m.cached[static_cast<size_t>(phase)];
+        if (!known) {
+            m.render(buffer, slot, phase);
+            m.cached[static_cast<size_t>(phase)] = true;
+        }
+        m.copyPlanes(buffer, slot, phase, !known);
+    }
+    for (const Target& t : m.targets) {
         if (t.mark) {
             m.renderMark(buffer, t, slot, scanIndex);
         }
     }
     buffer.setLostPackets(
         slot, m.perScan(m.device.lostPacketPattern, m.device.lostPacketRate, scanIndex, 0x1057));
+}
+
+size_t SceneRenderer::cachedBytes() const {
+    return impl_->cacheSize;
 }
 
 }  // namespace icon::sim

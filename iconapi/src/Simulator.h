@@ -51,6 +51,8 @@ class Device {
 
     // Stream position: scans handed out so far, continuing across starts.
     int64_t takeScan() { return nextScan_.fetch_add(1); }
+    // Scans that pass without being rendered.
+    void skipScans(int64_t count) { nextScan_.fetch_add(count); }
 
   private:
     const sim::DeviceConfig config_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <future>
 #include <limits>
 #include <thread>
@@ -323,6 +324,104 @@ TEST_F(GrabberTest, ReplayCyclesPrerenderedBuffers) {
     EXPECT_EQ(d[0].marks, d[3].marks);
     EXPECT_EQ(d[1].marks, d[4].marks);
     EXPECT_NE(d[0].marks, d[1].marks);
+}
+
+}  // namespace
+
+namespace {
+
+// Collects the messages of the grabber threads that mention late scans.
+struct LateMessages : icon::ErrorHandler {
+    void message(int32_t level, const std::string& text) override {
+        if (text.find("scans late") != std::string::npos) {
+            std::lock_guard<std::mutex> lock(mutex);
+            texts.push_back(text);
+            levels.push_back(level);
+        }
+    }
+    std::vector<std::string> snapshot() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return texts;
+    }
+    std::mutex mutex;
+    std::vector<std::string> texts;
+    std::vector<int32_t> levels;
+};
+
+bool lateScansExceed(const FrameGrabber& grabber, long long count) {
+    const auto end = std::chrono::steady_clock::now() + icontest::kWait;
+    while (grabber.getLateScans() <= count) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// A line rate no simulation reaches: the stream keeps its pace by skipping
+// what it cannot render, and says so instead of slowing down silently.
+TEST_F(GrabberTest, LineRateBeyondTheSimulationGivesLateScansAndAMessage) {
+    auto device = icontest::smallDevice();
+    device.lineRate = 1e8;
+    configure(device);
+    LateMessages handler;
+    icon::setErrorHandler(&handler);
+    const auto began = std::chrono::steady_clock::now();
+    long long late = 0;
+    {
+        Rig rig;
+        ASSERT_EQ(rig.open(device.ip, 64, &Collector::callback, &collector_), 0);
+        ASSERT_EQ(rig.start(), 0);
+        // Late once the backlog is older than its allowance (half a second).
+        ASSERT_TRUE(lateScansExceed(*rig.grabber, 0));
+        ASSERT_TRUE(lateScansExceed(*rig.grabber, rig.grabber->getLateScans()));
+        rig.camera->stop();
+        // The skipped scans are gaps in the scan counter, as lost scans are.
+        const auto d = collector_.snapshot();
+        bool gap = false;
+        for (size_t b = 1; b < d.size(); ++b) {
+            gap = gap || (scanCounter(d[b - 1], 63) + 1) % 65536u != scanCounter(d[b], 0);
+        }
+        EXPECT_TRUE(gap);
+        ASSERT_EQ(rig.grabber->stopGrab(), 0);
+        late = rig.grabber->getLateScans();
+    }
+    icon::removeErrorHandler();
+    const auto texts = handler.snapshot();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts[0].find("line rate of 1e+08 scans per second"), std::string::npos) << texts[0];
+    EXPECT_EQ(handler.levels[0], 2);
+    // Every late scan is said once, in a message a second at most (the first
+    // at once, the rest when the grabber stops).
+    long long said = 0;
+    for (const std::string& text : texts) {
+        said += std::atoll(text.c_str() + text.find(": ") + 2);
+    }
+    EXPECT_EQ(said, late);
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began)
+            .count();
+    EXPECT_LE(static_cast<long long>(texts.size()), seconds + 2);
+}
+
+TEST_F(GrabberTest, ReachableLineRateHasNoLateScans) {
+    LateMessages handler;
+    icon::setErrorHandler(&handler);
+    {
+        Rig rig;
+        ASSERT_EQ(rig.open(device_.ip, 200, &Collector::callback, &collector_), 0);
+        ASSERT_EQ(rig.start(), 0);
+        ASSERT_TRUE(collector_.waitFor(10));
+        EXPECT_EQ(rig.grabber->getLateScans(), 0);
+        // Consecutive scans throughout: nothing skipped.
+        const auto d = collector_.snapshot();
+        for (size_t b = 1; b < d.size(); ++b) {
+            EXPECT_EQ((scanCounter(d[b - 1], 199) + 1) % 65536u, scanCounter(d[b], 0));
+        }
+    }
+    icon::removeErrorHandler();
+    EXPECT_TRUE(handler.snapshot().empty());
 }
 
 }  // namespace

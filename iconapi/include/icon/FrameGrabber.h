@@ -55,6 +55,9 @@ class FrameGrabber {
     // Scans the camera sent while every buffer of the pool was full, since
     // the last connect.
     virtual long long getLostScans() const = 0;
+    // Scans the simulation could not produce in time, since the last
+    // connect: it fell behind the camera's line rate and skipped them.
+    virtual long long getLateScans() const = 0;
 
   protected:
     explicit FrameGrabber(std::string name) : name_(std::move(name)) {}

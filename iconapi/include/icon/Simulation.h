@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -141,10 +142,18 @@ std::string calibrationText(const SensorGeometry& sensor);
 std::string defaultDataFormat(const DeviceConfig& device, const std::string& configuration);
 
 // Renders scans of a device's scene into buffers of a data format. Per-column
-// geometry is computed once; rendering allocates nothing.
+// geometry is computed once. When the belt returns to where it was after a
+// whole number of scans, the scene's scans repeat with that period (their
+// noise too; marks and lost packets go on with the stream), and each scan of
+// the period is rendered once into a cache of at most `cacheBytes` and copied
+// from there afterwards. A period too long for the cache is rendered scan by
+// scan, byte for byte the same.
 class SceneRenderer {
   public:
-    SceneRenderer(const DeviceConfig& device, const DataFormat& format);
+    static constexpr size_t kDefaultCacheBytes = 64u << 20;
+
+    SceneRenderer(const DeviceConfig& device, const DataFormat& format,
+                  size_t cacheBytes = kDefaultCacheBytes);
     ~SceneRenderer();
     SceneRenderer(const SceneRenderer&) = delete;
     SceneRenderer& operator=(const SceneRenderer&) = delete;
@@ -152,6 +161,8 @@ class SceneRenderer {
     // Renders scan number `scanIndex` of the stream into scan `slot` of
     // `buffer` (which has the renderer's format).
     void renderScan(IconBuffer& buffer, int slot, int64_t scanIndex);
+    // Bytes the cache holds so far: 0 until the first scan, or without one.
+    size_t cachedBytes() const;
 
   private:
     struct Impl;
