@@ -1,4 +1,6 @@
 #include <pugixml.hpp>
+
+#include <cmath>
 #include <sstream>
 
 #include "icon/Simulation.h"
@@ -18,6 +20,8 @@ SensorGeometry SensorGeometry::standard(int columns, int rows, double fieldWidth
 }
 
 namespace {
+
+constexpr double kMaxLineRate = 1e9;
 
 DeviceConfig defaultDevice(const char* ip, unsigned char lastMacByte, uint64_t seed) {
     DeviceConfig d;
@@ -214,8 +218,11 @@ bool parseDeviceAttributes(const pugi::xml_node& node, DeviceConfig& d, std::str
     d.noise = node.attribute("noise").as_double(d.noise);
     d.replayBuffers = node.attribute("replayBuffers").as_int(d.replayBuffers);
     d.seed = node.attribute("seed").as_ullong(d.seed);
-    if (d.lineRate <= 0.0 || d.pulsesPerMillimeter <= 0.0) {
-        error = "device: lineRate and pulsesPerMillimeter must be positive";
+    // Written so that NaN fails too. Past a billion scans per second the
+    // grabber's scan numbers would overflow their 64 bits within a session.
+    if (!(d.lineRate > 0.0 && d.lineRate <= kMaxLineRate) ||
+        !(d.pulsesPerMillimeter > 0.0 && std::isfinite(d.pulsesPerMillimeter))) {
+        error = "device: lineRate (at most 1e9) and pulsesPerMillimeter must be positive";
         return false;
     }
     return parseCalibration(node.attribute("calibration").as_string("valid"), d.calibration, error);
