@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "Calibration.h"
 
@@ -59,7 +60,29 @@ void cellsOfScalar(const Grid& g, const float* xs, const float* zs, int first, i
     }
 }
 
+const float kUnset = -std::numeric_limits<float>::infinity();
+
+void takeCellsScalar(float* tops, int32_t first, int32_t cells, float empty, float* out) {
+    for (int32_t k = first; k < cells; ++k) {
+        out[k] = tops[k] == kUnset ? empty : tops[k];
+        tops[k] = kUnset;
+    }
+}
+
 #if defined(ICON_X86) && defined(__SSE2__)
+void takeCellsSse2(float* tops, int32_t cells, float empty, float* out) {
+    const __m128 unset = _mm_set1_ps(kUnset);
+    int32_t k = 0;
+    for (; k + 4 <= cells; k += 4) {
+        const __m128 top = _mm_loadu_ps(tops + k);
+        const __m128 none = _mm_cmpeq_ps(top, unset);
+        _mm_storeu_ps(out + k,
+                      _mm_or_ps(_mm_and_ps(none, _mm_set1_ps(empty)), _mm_andnot_ps(none, top)));
+        _mm_storeu_ps(tops + k, unset);
+    }
+    takeCellsScalar(tops, k, cells, empty, out);
+}
+
 // Two columns at a time. A row of a range word is the word times 1/16, which
 // is exact, as is its rounding to float.
 void toPlane2(const ColumnCoefficients& k, int c, __m128d row, float* xs, float* zs) {
@@ -309,6 +332,15 @@ void cellsOf(KernelPath path, const Grid& grid, const float* xs, const float* zs
     }
 #endif
     cellsOfScalar(grid, xs, zs, 0, count, cells);
+}
+
+void takeCells(KernelPath path, float* tops, int32_t cells, float empty, float* out) {
+#if defined(ICON_X86) && defined(__SSE2__)
+    if (path != KernelPath::PLAIN) {
+        return takeCellsSse2(tops, cells, empty, out);
+    }
+#endif
+    takeCellsScalar(tops, 0, cells, empty, out);
 }
 
 }  // namespace icon::detail

@@ -50,4 +50,9 @@ struct Grid {
 void cellsOf(KernelPath path, const Grid& grid, const float* xs, const float* zs, int count,
              int32_t* cells);
 
+// Gives each of `cells` cells' highest point to `out`, `empty` for a cell
+// that holds the lowest float (no point reached it), and sets every cell back
+// to the lowest float for the next scan.
+void takeCells(KernelPath path, float* tops, int32_t cells, float empty, float* out);
+
 }  // namespace icon::detail

@@ -124,21 +124,19 @@ void RectificationFilter::fillScan(const float* xs, const float* zs, float* outX
     } else {
         cellCentres(xMin, cell, width_, outX);
     }
-    const float unset = -std::numeric_limits<float>::infinity();
-    std::fill(top_.begin(), top_.end(), unset);
+    const detail::KernelPath path = detail::widestPath();
     if (cell > 0.0) {
         const detail::Grid grid{xMin, xMax, cell, static_cast<int32_t>(width_)};
-        detail::cellsOf(detail::widestPath(), grid, xs, zs, inputWidth_, cells_.data());
+        detail::cellsOf(path, grid, xs, zs, inputWidth_, cells_.data());
         // Points outside the grid go to the cell past it, which is dropped.
         for (int i = 0; i < inputWidth_; ++i) {
             float& top = top_[static_cast<size_t>(cells_[i])];
             top = std::max(top, zs[i]);
         }
+        top_[width_] = -std::numeric_limits<float>::infinity();
     }
     const float empty = emptyAsNaN_ ? std::numeric_limits<float>::quiet_NaN() : 0.0f;
-    for (unsigned k = 0; k < width_; ++k) {
-        outZ[k] = top_[k] == unset ? empty : top_[k];
-    }
+    detail::takeCells(path, top_.data(), static_cast<int32_t>(width_), empty, outZ);
 }
 
 int RectificationFilter::apply(const IconBuffer& input, IconBuffer& output) {
@@ -168,7 +166,7 @@ int RectificationFilter::apply(const IconBuffer& input, IconBuffer& output) {
     // The output's planes hold `width` cells, so the grid has at most
     // INT_MAX of them.
     if (top_.size() != width_ + size_t{1}) {
-        top_.resize(width_ + size_t{1});
+        top_.assign(width_ + size_t{1}, -std::numeric_limits<float>::infinity());
         cells_.resize(static_cast<size_t>(inputWidth_));
         if (fixedRange_) {
             gridX_.resize(width_);

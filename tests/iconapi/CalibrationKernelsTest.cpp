@@ -196,6 +196,23 @@ TEST(CalibrationKernels, CellsOfPointsMatchTheTruncatedQuotientOnEveryPath) {
     }
 }
 
+TEST(CalibrationKernels, TakingCellsGivesTheirTopsOrEmptyAndUnsetsThemOnEveryPath) {
+    const float tops[] = {-kInf, 3.5f, -0.0f, 0.0f, -kInf, -kInf, 1e-40f, -7.0f, kInf, 2.0f, -kInf};
+    for (KernelPath path : Paths()) {
+        for (float empty : {kNaN, 0.0f}) {
+            std::vector<float> cells(std::begin(tops), std::end(tops));
+            std::vector<float> out(cells.size(), 99.0f);
+            icon::detail::takeCells(path, cells.data(), static_cast<int32_t>(cells.size()), empty,
+                                    out.data());
+            for (size_t k = 0; k < cells.size(); ++k) {
+                EXPECT_EQ(Bits(tops[k] == -kInf ? empty : tops[k]), Bits(out[k]))
+                    << Name(path) << " cell " << k;
+                EXPECT_EQ(-kInf, cells[k]) << Name(path) << " cell " << k;
+            }
+        }
+    }
+}
+
 TEST(CalibrationKernels, TheFiltersTakeTheWidestPathThisProcessorHas) {
     const KernelPath widest = icon::detail::widestPath();
     EXPECT_TRUE(icon::detail::hasPath(widest));

@@ -44,8 +44,8 @@ class RectificationFilter : public Filter {
     double xMax_ = 0.0;
     // Made once a buffer of the result's size is given: the X of every cell
     // of a fixed grid, and per scan the cell of every point and the highest
-    // point of every cell, with one cell past the grid for the points that
-    // fall into none.
+    // point of every cell (the lowest float between scans), with one cell
+    // past the grid for the points that fall into none.
     std::vector<float> gridX_;
     std::vector<int32_t> cells_;
     std::vector<float> top_;
