@@ -7,7 +7,10 @@
 
 #include "Calibration.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+// The vector paths round as the plain loops do only where those run on SSE2
+// too: a 32-bit build without SSE2 computes in x87 registers and keeps to the
+// plain loops.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
 #include <immintrin.h>
 #define ICON_X86 1
 #endif
@@ -69,7 +72,7 @@ void takeCellsScalar(float* tops, int32_t first, int32_t cells, float empty, flo
     }
 }
 
-#if defined(ICON_X86) && defined(__SSE2__)
+#ifdef ICON_X86
 void takeCellsSse2(float* tops, int32_t cells, float empty, float* out) {
     const __m128 unset = _mm_set1_ps(kUnset);
     int32_t k = 0;
@@ -260,23 +263,11 @@ ICON_AVX2 void cellsOfAvx2(const Grid& g, const float* xs, const float* zs, int 
 }  // namespace
 
 bool hasPath(KernelPath path) {
-    switch (path) {
-        case KernelPath::PLAIN:
-            return true;
-        case KernelPath::SSE2:
-#if defined(ICON_X86) && defined(__SSE2__)
-            return true;
-#else
-            return false;
-#endif
-        case KernelPath::AVX2:
 #ifdef ICON_X86
-            return hasAvx2();
+    return path != KernelPath::AVX2 || hasAvx2();
 #else
-            return false;
+    return path == KernelPath::PLAIN;
 #endif
-    }
-    return false;
 }
 
 KernelPath widestPath() {
@@ -289,14 +280,12 @@ KernelPath widestPath() {
 }
 
 // A path this build or processor does not have runs the next narrower one.
-void calibrateCog(KernelPath path, const ColumnCoefficients& k, const uint16_t* sum,
-                  const uint16_t* xsum, int columns, float* xs, float* zs) {
+void calibrateCog([[maybe_unused]] KernelPath path, const ColumnCoefficients& k,
+                  const uint16_t* sum, const uint16_t* xsum, int columns, float* xs, float* zs) {
 #ifdef ICON_X86
     if (path == KernelPath::AVX2 && hasAvx2()) {
         return calibrateCogAvx2(k, sum, xsum, columns, xs, zs);
     }
-#endif
-#if defined(ICON_X86) && defined(__SSE2__)
     if (path != KernelPath::PLAIN) {
         return calibrateCogSse2(k, sum, xsum, columns, xs, zs);
     }
@@ -304,14 +293,12 @@ void calibrateCog(KernelPath path, const ColumnCoefficients& k, const uint16_t* 
     calibrateCogScalar(k, sum, xsum, 0, columns, xs, zs);
 }
 
-void calibrateRange(KernelPath path, const ColumnCoefficients& k, const uint16_t* range,
-                    int columns, float* xs, float* zs) {
+void calibrateRange([[maybe_unused]] KernelPath path, const ColumnCoefficients& k,
+                    const uint16_t* range, int columns, float* xs, float* zs) {
 #ifdef ICON_X86
     if (path == KernelPath::AVX2 && hasAvx2()) {
         return calibrateRangeAvx2(k, range, columns, xs, zs);
     }
-#endif
-#if defined(ICON_X86) && defined(__SSE2__)
     if (path != KernelPath::PLAIN) {
         return calibrateRangeSse2(k, range, columns, xs, zs);
     }
@@ -319,14 +306,12 @@ void calibrateRange(KernelPath path, const ColumnCoefficients& k, const uint16_t
     calibrateRangeScalar(k, range, 0, columns, xs, zs);
 }
 
-void cellsOf(KernelPath path, const Grid& grid, const float* xs, const float* zs, int count,
-             int32_t* cells) {
+void cellsOf([[maybe_unused]] KernelPath path, const Grid& grid, const float* xs, const float* zs,
+             int count, int32_t* cells) {
 #ifdef ICON_X86
     if (path == KernelPath::AVX2 && hasAvx2()) {
         return cellsOfAvx2(grid, xs, zs, count, cells);
     }
-#endif
-#if defined(ICON_X86) && defined(__SSE2__)
     if (path != KernelPath::PLAIN) {
         return cellsOfSse2(grid, xs, zs, count, cells);
     }
@@ -334,8 +319,9 @@ void cellsOf(KernelPath path, const Grid& grid, const float* xs, const float* zs
     cellsOfScalar(grid, xs, zs, 0, count, cells);
 }
 
-void takeCells(KernelPath path, float* tops, int32_t cells, float empty, float* out) {
-#if defined(ICON_X86) && defined(__SSE2__)
+void takeCells([[maybe_unused]] KernelPath path, float* tops, int32_t cells, float empty,
+               float* out) {
+#ifdef ICON_X86
     if (path != KernelPath::PLAIN) {
         return takeCellsSse2(tops, cells, empty, out);
     }
