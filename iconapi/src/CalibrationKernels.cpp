@@ -51,9 +51,13 @@ int32_t cellOf(const Grid& g, float x, float z) {
     if (!std::isfinite(x) || !std::isfinite(z) || x < g.xMin || x > g.xMax) {
         return g.cells;
     }
-    // Clamping before truncating gives the same cell as after: the quotient
-    // is not negative and cells - 1 is a whole number.
-    return static_cast<int32_t>(std::min((x - g.xMin) / g.cell, double(g.cells - 1)));
+    // A grid without finite ends makes the quotient infinity over infinity:
+    // such a point goes to cell 0, never outside the cells. Clamping before
+    // truncating gives the same cell as after: the quotient is not negative
+    // and cells - 1 is a whole number.
+    const double quotient = (x - g.xMin) / g.cell;
+    const double first = quotient >= 0.0 ? quotient : 0.0;
+    return static_cast<int32_t>(std::min(first, double(g.cells - 1)));
 }
 
 void cellsOfScalar(const Grid& g, const float* xs, const float* zs, int first, int count,
@@ -162,7 +166,8 @@ void cellsOfSse2(const Grid& g, const float* xs, const float* zs, int count, int
         const __m128d x = loadFloats2(xs + i);
         const __m128d valid = _mm_and_pd(_mm_and_pd(finite2(x), finite2(loadFloats2(zs + i))),
                                          _mm_and_pd(_mm_cmpge_pd(x, xMin), _mm_cmple_pd(x, xMax)));
-        const __m128d inside = _mm_min_pd(_mm_div_pd(_mm_sub_pd(x, xMin), cell), last);
+        const __m128d quotient = _mm_div_pd(_mm_sub_pd(x, xMin), cell);
+        const __m128d inside = _mm_min_pd(_mm_max_pd(quotient, _mm_setzero_pd()), last);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(cells + i),
                          _mm_cvttpd_epi32(selectPd(valid, inside, outside)));
     }
@@ -251,7 +256,8 @@ ICON_AVX2 void cellsOfAvx2(const Grid& g, const float* xs, const float* zs, int 
         const __m256d valid = _mm256_and_pd(
             _mm256_and_pd(finite4(x), finite4(z)),
             _mm256_and_pd(_mm256_cmp_pd(x, xMin, _CMP_GE_OQ), _mm256_cmp_pd(x, xMax, _CMP_LE_OQ)));
-        const __m256d inside = _mm256_min_pd(_mm256_div_pd(_mm256_sub_pd(x, xMin), cell), last);
+        const __m256d quotient = _mm256_div_pd(_mm256_sub_pd(x, xMin), cell);
+        const __m256d inside = _mm256_min_pd(_mm256_max_pd(quotient, _mm256_setzero_pd()), last);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + i),
                          _mm256_cvttpd_epi32(_mm256_blendv_pd(outside, inside, valid)));
     }

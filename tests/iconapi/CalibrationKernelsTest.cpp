@@ -196,6 +196,22 @@ TEST(CalibrationKernels, CellsOfPointsMatchTheTruncatedQuotientOnEveryPath) {
     }
 }
 
+// A data format may give a grid without finite ends: its cells are infinitely
+// wide, and every finite point lands in cell 0, never outside the cells.
+TEST(CalibrationKernels, AGridWithoutFiniteEndsKeepsEveryPointInsideItsCells) {
+    const icon::detail::Grid grid{-INFINITY, INFINITY, INFINITY, 8};
+    const std::vector<float> xs = {0.0f, 1e30f, -5.0f, kNaN, kInf, 3.0f, -kInf, -1e-40f, 7.0f};
+    const std::vector<float> zs(xs.size(), 1.0f);
+    for (KernelPath path : Paths()) {
+        std::vector<int32_t> found(xs.size(), -1);
+        icon::detail::cellsOf(path, grid, xs.data(), zs.data(), static_cast<int>(xs.size()),
+                              found.data());
+        for (size_t i = 0; i < xs.size(); ++i) {
+            EXPECT_EQ(std::isfinite(xs[i]) ? 0 : 8, found[i]) << Name(path) << " x " << xs[i];
+        }
+    }
+}
+
 TEST(CalibrationKernels, TakingCellsGivesTheirTopsOrEmptyAndUnsetsThemOnEveryPath) {
     const float tops[] = {-kInf, 3.5f, -0.0f, 0.0f, -kInf, -kInf, 1e-40f, -7.0f, kInf, 2.0f, -kInf};
     for (KernelPath path : Paths()) {

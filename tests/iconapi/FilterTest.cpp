@@ -361,4 +361,32 @@ TEST(Rectification, ANewInputMovesTheFixedGrid) {
     expectResampled(filter, CalibratedPoints(37, 2, -8.0, -1.0, 6), 64, true, true);
 }
 
+TEST(Rectification, AnEndlessFixedRangePutsEveryPointIntoTheFirstCell) {
+    CalibratedPoints points(9, 2, -INFINITY, INFINITY, 7);
+    for (int i = 0; i < 18; ++i) {
+        points.xs[i] = i == 4 ? std::nanf("") : static_cast<float>(i * 1e6 - 7.0);
+    }
+    icon::RectificationFilter filter(4, 0, true, true);
+    ASSERT_EQ(filter.setInput(points.format, 2), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    ASSERT_EQ(filter.apply(points.buffer, output), 0);
+    const float* zs = nullptr;
+    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range", zs), 0);
+    for (int scan = 0; scan < 2; ++scan) {
+        float top = -INFINITY;
+        for (int i = 0; i < 9; ++i) {
+            const float x = points.xs[scan * 9 + i];
+            const float z = points.zs[scan * 9 + i];
+            if (std::isfinite(x) && std::isfinite(z)) {
+                top = std::max(top, z);
+            }
+        }
+        EXPECT_EQ(top, zs[scan * 4]) << scan;
+        for (int k = 1; k < 4; ++k) {
+            EXPECT_TRUE(std::isnan(zs[scan * 4 + k])) << scan << "/" << k;
+        }
+    }
+}
+
 }  // namespace
