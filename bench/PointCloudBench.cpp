@@ -71,8 +71,7 @@ struct Pipeline {
     }
 
     int32_t CompensateAndFilter() {
-        CompensateLaserPlane(image, Points(), 20.0);
-        return FilterHeights(image, Points(), 1.0, 1000.0);
+        return CompensateAndFilterHeights(image, Points(), 20.0, 1.0, 1000.0);
     }
 
     size_t Points() const { return static_cast<size_t>(device.sensor.columns) * kScans; }

@@ -203,7 +203,7 @@ int32_t ImageAdapter3D::BuildPoints() {
         return 0;
     }
     if (laserCompensation_) {
-        CompensateLaserPlane(image, points, laserPlaneAngle_);
+        return CompensateAndFilterHeights(image, points, laserPlaneAngle_, minHeight_, maxHeight_);
     }
     return FilterHeights(image, points, minHeight_, maxHeight_);
 }

@@ -1,5 +1,6 @@
 #include "image/PointProcessing.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -11,6 +12,8 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr size_t kY = sizeof(float);
 constexpr size_t kZ = 2 * sizeof(float);
+// Contrast and intensity, after Z.
+constexpr size_t kRest = 3 * sizeof(float);
 
 float FloatAt(const uint8_t* at) {
     float value;
@@ -32,29 +35,75 @@ size_t CheckedStride(const ImageBuffer& image, size_t points) {
     return stride;
 }
 
-// `fixed` is the point size when it is known at compile time (the two 3D
-// formats), else 0 and `anyStride` holds it.
-template <size_t fixed>
-void Compensate(uint8_t* point, size_t points, size_t anyStride, float cosine, float tangent) {
-    const size_t stride = fixed != 0 ? fixed : anyStride;
-    for (size_t n = 0; n < points; ++n, point += stride) {
-        const float z = FloatAt(point + kZ) * cosine;
-        StoreFloat(point + kZ, z);
-        const double y = static_cast<double>(FloatAt(point + kY)) +
-                         static_cast<double>(z) * static_cast<double>(tangent);
-        StoreFloat(point + kY, static_cast<float>(y));
+// How a tilted laser plane is undone: Z times the cosine, Y on by the new Z
+// times the tangent, each rounded to float once.
+struct LaserPlane {
+    float cosine = 1.0f;
+    float tangent = 0.0f;
+
+    void Undo(float& y, float& z) const {
+        z *= cosine;
+        y = static_cast<float>(static_cast<double>(y) +
+                               static_cast<double>(z) * static_cast<double>(tangent));
     }
+};
+
+// One pass: each point is compensated in place (when asked), then kept or
+// not by its new Z.
+
+// The two 3D point sizes: each point is read once into registers and
+// written whole to where it goes, the front when kept, else back in place.
+// No branch: a mask picks the place, as kept runs of any length would make a
+// branch hard to predict.
+template <size_t stride, bool compensate>
+size_t FilterFixed(uint8_t* points, size_t count, const LaserPlane& plane, double minHeight,
+                   double maxHeight) {
+    size_t kept = 0;
+    for (size_t n = 0; n < count; ++n) {
+        uint8_t* point = points + n * stride;
+        uint32_t x;
+        std::memcpy(&x, point, sizeof x);
+        float y = FloatAt(point + kY);
+        float z = FloatAt(point + kZ);
+        // Contrast and intensity of an XYZCI point, moved as they are.
+        std::array<uint8_t, stride - kRest> rest;
+        if constexpr (stride > kRest) {
+            std::memcpy(rest.data(), point + kRest, rest.size());
+        }
+        if constexpr (compensate) {
+            plane.Undo(y, z);
+            StoreFloat(point + kY, y);
+            StoreFloat(point + kZ, z);
+        }
+        const double height = z;
+        const size_t keep = static_cast<size_t>((minHeight <= height) & (height <= maxHeight));
+        uint8_t* to = points + (n + ((kept - n) & (0 - keep))) * stride;
+        std::memcpy(to, &x, sizeof x);
+        StoreFloat(to + kY, y);
+        StoreFloat(to + kZ, z);
+        if constexpr (stride > kRest) {
+            std::memcpy(to + kRest, rest.data(), rest.size());
+        }
+        kept += keep;
+    }
+    return kept;
 }
 
-// A kept point never overlaps the place it moves to: the front runs behind
-// the walk by whole points.
-template <size_t fixed>
-int32_t Filter(uint8_t* points, size_t count, size_t anyStride, double minHeight,
-               double maxHeight) {
-    const size_t stride = fixed != 0 ? fixed : anyStride;
+// Any other point size, point by point in place. A kept point never overlaps
+// the place it moves to: the front runs behind the walk by whole points.
+template <bool compensate>
+size_t FilterAny(uint8_t* points, size_t count, size_t stride, const LaserPlane& plane,
+                 double minHeight, double maxHeight) {
     uint8_t* next = points;
-    const uint8_t* point = points;
+    uint8_t* point = points;
     for (size_t n = 0; n < count; ++n, point += stride) {
+        if constexpr (compensate) {
+            float y = FloatAt(point + kY);
+            float z = FloatAt(point + kZ);
+            plane.Undo(y, z);
+            StoreFloat(point + kY, y);
+            StoreFloat(point + kZ, z);
+        }
         const double z = FloatAt(point + kZ);
         if (minHeight <= z && z <= maxHeight) {
             if (next != point) {
@@ -63,36 +112,38 @@ int32_t Filter(uint8_t* points, size_t count, size_t anyStride, double minHeight
             next += stride;
         }
     }
-    return static_cast<int32_t>(static_cast<size_t>(next - points) / stride);
+    return static_cast<size_t>(next - points) / stride;
+}
+
+template <bool compensate>
+int32_t FilterAnyStride(ImageBuffer& image, size_t points, const LaserPlane& plane,
+                        double minHeight, double maxHeight) {
+    const size_t stride = CheckedStride(image, points);
+    uint8_t* data = image.GetData();
+    size_t kept = 0;
+    switch (stride) {
+        case 12:
+            kept = FilterFixed<12, compensate>(data, points, plane, minHeight, maxHeight);
+            break;
+        case 20:
+            kept = FilterFixed<20, compensate>(data, points, plane, minHeight, maxHeight);
+            break;
+        default:
+            kept = FilterAny<compensate>(data, points, stride, plane, minHeight, maxHeight);
+    }
+    return static_cast<int32_t>(kept);
 }
 
 }  // namespace
 
-void CompensateLaserPlane(ImageBuffer& image, size_t points, double angleDegrees) {
-    const size_t stride = CheckedStride(image, points);
+int32_t CompensateAndFilterHeights(ImageBuffer& image, size_t points, double angleDegrees,
+                                   double minHeight, double maxHeight) {
     const double angle = angleDegrees * kPi / 180.0;
-    const auto cosine = static_cast<float>(std::cos(angle));
-    const auto tangent = static_cast<float>(std::tan(angle));
-    uint8_t* data = image.GetData();
-    switch (stride) {
-        case 12:
-            return Compensate<12>(data, points, stride, cosine, tangent);
-        case 20:
-            return Compensate<20>(data, points, stride, cosine, tangent);
-        default:
-            return Compensate<0>(data, points, stride, cosine, tangent);
-    }
+    const LaserPlane plane{static_cast<float>(std::cos(angle)),
+                           static_cast<float>(std::tan(angle))};
+    return FilterAnyStride<true>(image, points, plane, minHeight, maxHeight);
 }
 
 int32_t FilterHeights(ImageBuffer& image, size_t points, double minHeight, double maxHeight) {
-    const size_t stride = CheckedStride(image, points);
-    uint8_t* data = image.GetData();
-    switch (stride) {
-        case 12:
-            return Filter<12>(data, points, stride, minHeight, maxHeight);
-        case 20:
-            return Filter<20>(data, points, stride, minHeight, maxHeight);
-        default:
-            return Filter<0>(data, points, stride, minHeight, maxHeight);
-    }
+    return FilterAnyStride<false>(image, points, LaserPlane(), minHeight, maxHeight);
 }

@@ -1,8 +1,7 @@
 #include "icon/CalibrationFilter.h"
 
-#include <cmath>
-
 #include "Calibration.h"
+#include "CalibrationKernels.h"
 #include "Simulator.h"
 #include "icon/Camera.h"
 
@@ -20,7 +19,7 @@ struct CalibrationFilter::Source {
     std::vector<double> a0, b0, w0;
     double a1 = 0.0, b1 = 0.0, w1 = 0.0;
     DataFormat output;
-    std::vector<float> rows;
+    detail::KernelPath path = detail::KernelPath::PLAIN;
 };
 
 namespace {
@@ -34,7 +33,8 @@ bool hasWidth(const Component& c, const char* sub, int columns) {
     return s != nullptr && s->getWidth() == columns;
 }
 
-// The planes a scan's row positions come from.
+// The planes a scan's row positions come from: Sum and XSum of a COG
+// component, or Range.
 struct RowSource {
     const uint16_t* sum = nullptr;
     const uint16_t* xsum = nullptr;
@@ -48,19 +48,13 @@ struct RowSource {
         return input.getReadPointer(name, "Range", range);
     }
 
-    // The row of the laser line per column, NaN where it was not seen.
-    void rows(size_t first, int columns, float* out) const {
-        const float nan = std::nanf("");
-        for (int c = 0; c < columns; ++c) {
-            if (range != nullptr) {
-                const uint16_t v = range[first + c];
-                out[c] = v == 0 ? nan : static_cast<float>(v / detail::kRangeSubpixels);
-                continue;
-            }
-            const uint32_t s = sum[first + c];
-            const uint32_t weight = s & 0x1FFFu;
-            const uint32_t numerator = ((s >> 13) << 16) + xsum[first + c];
-            out[c] = weight == 0 ? nan : static_cast<float>(double(numerator) / weight);
+    void calibrate(detail::KernelPath path, const detail::ColumnCoefficients& k, size_t first,
+                   int columns, float* xs, float* zs) const {
+        if (range != nullptr) {
+            detail::calibrateRange(path, k, range + first, columns, xs + first, zs + first);
+        } else {
+            detail::calibrateCog(path, k, sum + first, xsum + first, columns, xs + first,
+                                 zs + first);
         }
     }
 };
@@ -123,7 +117,7 @@ int CalibrationFilter::setInput(const DataFormat& format, int scans) {
     source->b1 = m[4];
     source->w1 = m[7];
     source->scans = scans;
-    source->rows.resize(static_cast<size_t>(cal.columns));
+    source->path = detail::widestPath();
     source_ = std::move(source);
     return IconBuffer::E_ALL_OK;
 }
@@ -145,8 +139,10 @@ int CalibrationFilter::apply(const IconBuffer& input, IconBuffer& output) {
     if (!source_ || input.getHeight() != source_->scans || output.getHeight() != source_->scans) {
         return IconBuffer::E_UNSUPPORTED_LAYOUT;
     }
-    Source& src = *source_;
+    const Source& src = *source_;
     const int columns = static_cast<int>(src.a0.size());
+    const detail::ColumnCoefficients coefficients{src.a0.data(), src.b0.data(), src.w0.data(),
+                                                  src.a1,        src.b1,        src.w1};
     for (const Source::Entry& entry : src.entries) {
         const Component* in = input.getDataFormat()->getNamedComponent(entry.name);
         if (in == nullptr || !hasWidth(*in, entry.cog ? "Sum" : "Range", columns) ||
@@ -163,13 +159,7 @@ int CalibrationFilter::apply(const IconBuffer& input, IconBuffer& output) {
         }
         for (int scan = 0; scan < src.scans; ++scan) {
             const size_t first = static_cast<size_t>(scan) * static_cast<size_t>(columns);
-            rowSource.rows(first, columns, src.rows.data());
-            for (int c = 0; c < columns; ++c) {
-                const double row = src.rows[c];
-                const double w = src.w0[c] + src.w1 * row;
-                xs[first + c] = static_cast<float>((src.a0[c] + src.a1 * row) / w);
-                zs[first + c] = static_cast<float>((src.b0[c] + src.b1 * row) / w);
-            }
+            rowSource.calibrate(src.path, coefficients, first, columns, xs, zs);
         }
     }
     return IconBuffer::E_ALL_OK;

@@ -1,8 +1,10 @@
 #include "icon/RectificationFilter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "CalibrationKernels.h"
 #include "Simulator.h"
 
 namespace icon {
@@ -55,6 +57,13 @@ void scanRange(const float* xs, int count, double& xMin, double& xMax) {
     }
 }
 
+// The X of the middle of every cell.
+void cellCentres(double xMin, double cell, unsigned width, float* xs) {
+    for (unsigned k = 0; k < width; ++k) {
+        xs[k] = static_cast<float>(xMin + (k + 0.5) * cell);
+    }
+}
+
 }  // namespace
 
 RectificationFilter::RectificationFilter(unsigned width, int method, bool fixedRange,
@@ -90,6 +99,9 @@ int RectificationFilter::setInput(const DataFormat& format, int scans) {
     }
     output_ = DataFormat();
     output_.addComponent(out);
+    gridX_.clear();
+    cells_.clear();
+    top_.clear();
     return IconBuffer::E_ALL_OK;
 }
 
@@ -100,32 +112,31 @@ int RectificationFilter::prepareResult(IconBuffer& result) {
     return result.init(output_, scans_);
 }
 
-void RectificationFilter::fillScan(const float* xs, const float* zs, float* outX,
-                                   float* outZ) const {
+void RectificationFilter::fillScan(const float* xs, const float* zs, float* outX, float* outZ) {
     double xMin = xMin_;
     double xMax = xMax_;
     if (!fixedRange_) {
         scanRange(xs, inputWidth_, xMin, xMax);
     }
     const double cell = (xMax - xMin) / width_;
+    if (fixedRange_) {
+        std::copy(gridX_.begin(), gridX_.end(), outX);
+    } else {
+        cellCentres(xMin, cell, width_, outX);
+    }
+    const detail::KernelPath path = detail::widestPath();
+    if (cell > 0.0) {
+        const detail::Grid grid{xMin, xMax, cell, static_cast<int32_t>(width_)};
+        detail::cellsOf(path, grid, xs, zs, inputWidth_, cells_.data());
+        // Points outside the grid go to the cell past it, which is dropped.
+        for (int i = 0; i < inputWidth_; ++i) {
+            float& top = top_[static_cast<size_t>(cells_[i])];
+            top = std::max(top, zs[i]);
+        }
+        top_[width_] = -std::numeric_limits<float>::infinity();
+    }
     const float empty = emptyAsNaN_ ? std::numeric_limits<float>::quiet_NaN() : 0.0f;
-    const float unset = -std::numeric_limits<float>::infinity();
-    for (unsigned k = 0; k < width_; ++k) {
-        outX[k] = static_cast<float>(xMin + (k + 0.5) * cell);
-        outZ[k] = unset;
-    }
-    for (int i = 0; cell > 0.0 && i < inputWidth_; ++i) {
-        if (!std::isfinite(xs[i]) || !std::isfinite(zs[i]) || xs[i] < xMin || xs[i] > xMax) {
-            continue;
-        }
-        const unsigned k = std::min(static_cast<unsigned>((xs[i] - xMin) / cell), width_ - 1);
-        outZ[k] = std::max(outZ[k], zs[i]);
-    }
-    for (unsigned k = 0; k < width_; ++k) {
-        if (outZ[k] == unset) {
-            outZ[k] = empty;
-        }
-    }
+    detail::takeCells(path, top_.data(), static_cast<int32_t>(width_), empty, outZ);
 }
 
 int RectificationFilter::apply(const IconBuffer& input, IconBuffer& output) {
@@ -150,6 +161,16 @@ int RectificationFilter::apply(const IconBuffer& input, IconBuffer& output) {
                      output.getWritePointer(component_, "Range", outZ)}) {
         if (code != 0) {
             return code;
+        }
+    }
+    // The output's planes hold `width` cells, so the grid has at most
+    // INT_MAX of them.
+    if (top_.size() != width_ + size_t{1}) {
+        top_.assign(width_ + size_t{1}, -std::numeric_limits<float>::infinity());
+        cells_.resize(static_cast<size_t>(inputWidth_));
+        if (fixedRange_) {
+            gridX_.resize(width_);
+            cellCentres(xMin_, (xMax_ - xMin_) / width_, width_, gridX_.data());
         }
     }
     for (int scan = 0; scan < scans_; ++scan) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "SimTestSupport.h"
 #include "icon/CalibrationFilter.h"
@@ -237,6 +241,152 @@ TEST_F(RectificationTest, RejectsUnknownMethodAndMissingInput) {
     icon::RectificationFilter filter(5, 0, true, true);
     EXPECT_EQ(filter.setInput(cogFormat(4), 1), IconBuffer::E_SUBCOMPONENT_NOT_FOUND);
     EXPECT_EQ(filter.setInput(icon::DataFormat(), 1), IconBuffer::E_COMPONENT_NOT_FOUND);
+}
+
+// Calibrated points of `scans` scans of `width` columns with the X range
+// `xMin` to `xMax`: X scattered over and past the range, heights with
+// repeats and both zeros, and points that are not numbers.
+struct CalibratedPoints {
+    CalibratedPoints(int width, int scans, double xMin, double xMax, unsigned seed) {
+        icon::Component c("Hi3D 1", "FLOAT");
+        c.addSubComponent(icon::SubComponent("Range X", "FLOAT", width));
+        c.addSubComponent(icon::SubComponent("Range R", "FLOAT", width));
+        c.setXRange(xMin, xMax);
+        format.addComponent(c);
+        EXPECT_EQ(buffer.init(format, scans), 0);
+        buffer.getWritePointer("Hi3D 1", "Range X", xs);
+        buffer.getWritePointer("Hi3D 1", "Range R", zs);
+        std::mt19937 random(seed);
+        const double span = xMax - xMin;
+        std::uniform_real_distribution<double> x(xMin - 0.1 * span, xMax + 0.1 * span);
+        const float heights[] = {0.0f, -0.0f, 1.5f, 1.5f, -3.25f, std::nanf(""), INFINITY, 7.0f};
+        for (size_t i = 0; i < static_cast<size_t>(width) * scans; ++i) {
+            xs[i] = i % 13 == 0 ? std::nanf("") : static_cast<float>(x(random));
+            zs[i] = i % 3 == 0 ? heights[random() % 8] : static_cast<float>(x(random));
+        }
+    }
+
+    icon::DataFormat format;
+    IconBuffer buffer;
+    float* xs = nullptr;
+    float* zs = nullptr;
+};
+
+// One scan resampled point by point: each point into the cell its X falls
+// into, the highest point of a cell kept.
+void resampleScan(const float* xs, const float* zs, int count, unsigned width, double xMin,
+                  double xMax, float empty, float* outX, float* outZ) {
+    const double cell = (xMax - xMin) / width;
+    std::vector<bool> reached(width, false);
+    for (unsigned k = 0; k < width; ++k) {
+        outX[k] = static_cast<float>(xMin + (k + 0.5) * cell);
+    }
+    for (int i = 0; cell > 0.0 && i < count; ++i) {
+        if (std::isfinite(xs[i]) && std::isfinite(zs[i]) && xs[i] >= xMin && xs[i] <= xMax) {
+            const unsigned k = std::min(static_cast<unsigned>((xs[i] - xMin) / cell), width - 1);
+            outZ[k] = reached[k] ? std::max(outZ[k], zs[i]) : zs[i];
+            reached[k] = true;
+        }
+    }
+    for (unsigned k = 0; k < width; ++k) {
+        outZ[k] = reached[k] ? outZ[k] : empty;
+    }
+}
+
+std::vector<uint32_t> bitsOf(const float* values, size_t count) {
+    std::vector<uint32_t> bits(count);
+    std::memcpy(bits.data(), values, count * sizeof(float));
+    return bits;
+}
+
+// Checks `filter`'s result for `points` against point-by-point resampling.
+void expectResampled(icon::RectificationFilter& filter, const CalibratedPoints& points,
+                     unsigned width, bool fixedRange, bool emptyAsNaN) {
+    const int scans = points.buffer.getHeight();
+    const icon::Component& c = *points.format.getComponent(0);
+    const int count = c.getSubComponent(0)->getWidth();
+    ASSERT_EQ(filter.setInput(points.format, scans), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    ASSERT_EQ(filter.apply(points.buffer, output), 0);
+    const float* outX = nullptr;
+    const float* outZ = nullptr;
+    ASSERT_EQ(output.getReadPointer("Hi3D 1", "X", outX), 0);
+    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range", outZ), 0);
+    std::vector<float> x(width);
+    std::vector<float> z(width);
+    for (int scan = 0; scan < scans; ++scan) {
+        const float* xs = points.xs + static_cast<size_t>(scan) * count;
+        const float* zs = points.zs + static_cast<size_t>(scan) * count;
+        double xMin = c.getXMin();
+        double xMax = c.getXMax();
+        if (!fixedRange) {
+            xMin = INFINITY;
+            xMax = -INFINITY;
+            for (int i = 0; i < count; ++i) {
+                if (std::isfinite(xs[i])) {
+                    xMin = std::min<double>(xMin, xs[i]);
+                    xMax = std::max<double>(xMax, xs[i]);
+                }
+            }
+        }
+        resampleScan(xs, zs, count, width, xMin, xMax, emptyAsNaN ? std::nanf("") : 0.0f, x.data(),
+                     z.data());
+        const size_t first = static_cast<size_t>(scan) * width;
+        ASSERT_EQ(bitsOf(x.data(), width), bitsOf(outX + first, width)) << "X of scan " << scan;
+        ASSERT_EQ(bitsOf(z.data(), width), bitsOf(outZ + first, width)) << "Z of scan " << scan;
+    }
+}
+
+TEST(Rectification, EveryScanIsThePointByPointResamplingBitForBit) {
+    const CalibratedPoints points(301, 12, -40.5, 61.25, 3);
+    for (unsigned width : {1u, 5u, 300u, 1003u}) {
+        for (bool fixedRange : {true, false}) {
+            for (bool emptyAsNaN : {true, false}) {
+                SCOPED_TRACE(testing::Message() << "width " << width << " fixed " << fixedRange
+                                                << " NaN " << emptyAsNaN);
+                icon::RectificationFilter filter(width, 0, fixedRange, emptyAsNaN);
+                expectResampled(filter, points, width, fixedRange, emptyAsNaN);
+            }
+        }
+    }
+}
+
+// The grid of a fixed range follows the format last given, also when the
+// width of the result stays the same.
+TEST(Rectification, ANewInputMovesTheFixedGrid) {
+    icon::RectificationFilter filter(64, 0, true, true);
+    expectResampled(filter, CalibratedPoints(100, 3, 0.0, 10.0, 4), 64, true, true);
+    expectResampled(filter, CalibratedPoints(100, 3, 5.0, 25.0, 5), 64, true, true);
+    expectResampled(filter, CalibratedPoints(37, 2, -8.0, -1.0, 6), 64, true, true);
+}
+
+TEST(Rectification, AnEndlessFixedRangePutsEveryPointIntoTheFirstCell) {
+    CalibratedPoints points(9, 2, -INFINITY, INFINITY, 7);
+    for (int i = 0; i < 18; ++i) {
+        points.xs[i] = i == 4 ? std::nanf("") : static_cast<float>(i * 1e6 - 7.0);
+    }
+    icon::RectificationFilter filter(4, 0, true, true);
+    ASSERT_EQ(filter.setInput(points.format, 2), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    ASSERT_EQ(filter.apply(points.buffer, output), 0);
+    const float* zs = nullptr;
+    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range", zs), 0);
+    for (int scan = 0; scan < 2; ++scan) {
+        float top = -INFINITY;
+        for (int i = 0; i < 9; ++i) {
+            const float x = points.xs[scan * 9 + i];
+            const float z = points.zs[scan * 9 + i];
+            if (std::isfinite(x) && std::isfinite(z)) {
+                top = std::max(top, z);
+            }
+        }
+        EXPECT_EQ(top, zs[scan * 4]) << scan;
+        for (int k = 1; k < 4; ++k) {
+            EXPECT_TRUE(std::isnan(zs[scan * 4 + k])) << scan << "/" << k;
+        }
+    }
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST_F(PointProcessing, ThirtyDegreesTurnAPointAtHeightHundredOntoTheBelt) {
         auto image = PointImage(bits, 2, 1);
         SetPoint(*image, 0, {7.0f, 0.0f, 100.0f});
         SetPoint(*image, 1, {-3.0f, 12.5f, -4.0f});
-        CompensateLaserPlane(*image, 2, 30.0);
+        EXPECT_EQ(2, CompensateAndFilterHeights(*image, 2, 30.0, -INFINITY, INFINITY));
         EXPECT_NEAR(86.60254f, FloatAt(*image, 0, 2), 1e-5f) << bits;
         EXPECT_NEAR(50.0f, FloatAt(*image, 0, 1), 1e-5f) << bits;
         // The specified rounding: cos and tan rounded to float, each result once.
@@ -49,7 +49,7 @@ TEST_F(PointProcessing, AngleZeroChangesNoPoint) {
     SetPoint(*image, 1, {-2.0f, 1e6f, 1e-30f});
     SetPoint(*image, 2, {3.0f, -7.5f, 999.99994f});
     const std::vector<uint8_t> before(image->GetData(), image->GetData() + 36);
-    CompensateLaserPlane(*image, 3, 0.0);
+    EXPECT_EQ(3, CompensateAndFilterHeights(*image, 3, 0.0, -INFINITY, INFINITY));
     EXPECT_EQ(before, std::vector<uint8_t>(image->GetData(), image->GetData() + 36));
 }
 
@@ -71,10 +71,27 @@ TEST_F(PointProcessing, HeightWindowKeepsWholePointsInTheirOrder) {
     EXPECT_EQ(0, FilterHeights(*image, 0, 1.0, 1000.0));
 }
 
+// Sixty degrees halve every height: the window sees the halved heights, and
+// the points it drops are compensated all the same.
+TEST_F(PointProcessing, TheHeightWindowSeesCompensatedHeights) {
+    for (int32_t bits : {96, 160}) {
+        auto image = PointImage(bits, 3, 1);
+        SetPoint(*image, 0, {1.0f, 0.0f, 100.0f});
+        SetPoint(*image, 1, {2.0f, 0.0f, 30.0f});
+        SetPoint(*image, 2, {3.0f, 0.0f, 45.0f});
+        EXPECT_EQ(1, CompensateAndFilterHeights(*image, 3, 60.0, 40.0, 60.0)) << bits;
+        EXPECT_EQ(1.0f, FloatAt(*image, 0, 0)) << bits;
+        EXPECT_NEAR(50.0f, FloatAt(*image, 0, 2), 1e-4f) << bits;
+        EXPECT_NEAR(86.60254f, FloatAt(*image, 0, 1), 1e-3f) << bits;
+        EXPECT_NEAR(15.0f, FloatAt(*image, 1, 2), 1e-4f) << bits;
+        EXPECT_NEAR(22.5f, FloatAt(*image, 2, 2), 1e-4f) << bits;
+    }
+}
+
 TEST_F(PointProcessing, MorePointsThanTheImageHoldsAreRefused) {
     auto image = PointImage(96, 4, 2);
     EXPECT_THROW(FilterHeights(*image, 9, 1.0, 2.0), std::runtime_error);
-    EXPECT_THROW(CompensateLaserPlane(*image, 9, 10.0), std::runtime_error);
+    EXPECT_THROW(CompensateAndFilterHeights(*image, 9, 10.0, 1.0, 2.0), std::runtime_error);
     auto grayscale = PointImage(8, 4, 2);
     EXPECT_THROW(FilterHeights(*grayscale, 1, 1.0, 2.0), std::runtime_error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ class RectificationFilter : public Filter {
     int apply(const IconBuffer& input, IconBuffer& output) override;
 
   private:
-    void fillScan(const float* xs, const float* zs, float* outX, float* outZ) const;
+    void fillScan(const float* xs, const float* zs, float* outX, float* outZ);
 
     unsigned width_;
     int method_;
@@ -41,6 +42,13 @@ class RectificationFilter : public Filter {
     int scans_ = 0;
     double xMin_ = 0.0;
     double xMax_ = 0.0;
+    // Made once a buffer of the result's size is given: the X of every cell
+    // of a fixed grid, and per scan the cell of every point and the highest
+    // point of every cell (the lowest float between scans), with one cell
+    // past the grid for the points that fall into none.
+    std::vector<float> gridX_;
+    std::vector<int32_t> cells_;
+    std::vector<float> top_;
 };
 
 }  // namespace icon
