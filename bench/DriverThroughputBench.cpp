@@ -128,7 +128,7 @@ void BM_GrabRow(benchmark::State& state) {
 
 // The floor for a row read: memcpy of the same 1536 bytes, cycling over the
 // rows of an image of the same size.
-void BM_RowMemcpy(benchmark::State& state) {
+void BM_MemcpyRow(benchmark::State& state) {
     const std::vector<unsigned char> image(row.size() * kScans, 0x5A);
     int r = 0;
     for (auto _ : state) {
@@ -150,6 +150,6 @@ void BM_ContinuousGrabReadingEveryRow(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_GrabRow);
-BENCHMARK(BM_RowMemcpy);
+BENCHMARK(BM_MemcpyRow);
 BENCHMARK(BM_ContinuousGrab)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ContinuousGrabReadingEveryRow)->Unit(benchmark::kMillisecond)->UseRealTime();
