@@ -1,10 +1,12 @@
 // The whole driver at full size: a 1536-column camera delivering buffers of
 // 512 scans as fast as the driver takes them (replay), through the entry
 // points, in continuous mode. Scans per second shows the headroom over the
-// camera's line rate.
+// camera's line rate. The row read alone is timed on an open port, against
+// memcpy of the same row.
 #include <benchmark/benchmark.h>
 
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -49,10 +51,12 @@ int Images() {
     return images;
 }
 
-// Opens the camera on the port with replayed buffers; closes it on scope exit.
+// Opens the camera on the port with replayed buffers, streaming in continuous
+// mode or waiting for grabs; closes it on scope exit.
 class Streaming {
   public:
-    Streaming() : dir_(std::filesystem::temp_directory_path() / "vavezaz-bench") {
+    explicit Streaming(bool continuous = true)
+        : dir_(std::filesystem::temp_directory_path() / "vavezaz-bench") {
         std::filesystem::create_directories(dir_);
         std::ofstream(dir_ / "VaveZAZ.ini")
             << "[192.168.0.10]\nNumberOfScans=" << kScans << "\nBufferSize=20\n";
@@ -63,7 +67,7 @@ class Streaming {
         int size[2];
         ok_ = openCVLPort(0, kPort, "192.168.0.10.1", size) == 1 &&
               setCompleteCallback(0, kPort, &OnImage) == 1 &&
-              setProperty(0, kPort, "continuous", 1) == 1;
+              setProperty(0, kPort, "continuous", continuous ? 1 : 0) == 1;
     }
     ~Streaming() {
         closeCVLPort(0, kPort);
@@ -93,6 +97,49 @@ void Run(benchmark::State& state, bool withRows) {
                                                    benchmark::Counter::kIsRate);
 }
 
+// One grabbed image on an open port, then one 1536-byte row read after
+// another through the entry point, cycling over the rows.
+void BM_GrabRow(benchmark::State& state) {
+    readRows = false;
+    Streaming streaming(false);
+    if (!streaming.Ok()) {
+        state.SkipWithError("the camera did not open");
+        return;
+    }
+    const int before = Images();
+    if (doCVLGrab(0, kPort) != 1) {
+        state.SkipWithError("the grab failed");
+        return;
+    }
+    WaitForImage(before + 1);
+    const int lastColumn = static_cast<int>(row.size()) - 1;
+    int r = 0;
+    for (auto _ : state) {
+        if (getCVLGrabRow(0, kPort, row.data(), r, 0, lastColumn) != 1) {
+            state.SkipWithError("a row read failed");
+            return;
+        }
+        benchmark::DoNotOptimize(row.data());
+        benchmark::ClobberMemory();
+        r = (r + 1) % kScans;
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(row.size()));
+}
+
+// The floor for a row read: memcpy of the same 1536 bytes, cycling over the
+// rows of an image of the same size.
+void BM_MemcpyRow(benchmark::State& state) {
+    const std::vector<unsigned char> image(row.size() * kScans, 0x5A);
+    int r = 0;
+    for (auto _ : state) {
+        std::memcpy(row.data(), image.data() + static_cast<size_t>(r) * row.size(), row.size());
+        benchmark::DoNotOptimize(row.data());
+        benchmark::ClobberMemory();
+        r = (r + 1) % kScans;
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(row.size()));
+}
+
 void BM_ContinuousGrab(benchmark::State& state) {
     Run(state, false);
 }
@@ -102,5 +149,7 @@ void BM_ContinuousGrabReadingEveryRow(benchmark::State& state) {
 
 }  // namespace
 
+BENCHMARK(BM_GrabRow);
+BENCHMARK(BM_MemcpyRow);
 BENCHMARK(BM_ContinuousGrab)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ContinuousGrabReadingEveryRow)->Unit(benchmark::kMillisecond)->UseRealTime();

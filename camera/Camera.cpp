@@ -6,6 +6,7 @@
 #include "camera/CallbackGate.h"
 #include "camera/GrabberCallback.h"
 #include "camera/HostNames.h"
+#include "camera/RowReadGate.h"
 #include "config/CameraDefaults.h"
 #include "config/Param.h"
 #include "driver/DriverContext.h"
@@ -188,7 +189,9 @@ void Camera::AddAdapter(int32_t port, const std::string& imageName, int32_t* ima
     std::unique_ptr<ImageAdapter> adapter = imageList_.CreateImageAdapter(port, imageName);
     imageSize[0] = adapter->GetWidth();
     imageSize[1] = adapter->GetHeight();
-    registry_.adapters[port] = std::move(adapter);
+    // An adapter replaced here goes after the gate opens again.
+    RowReadGate::Closed noRowReads(RowReadGate::Instance());
+    registry_.adapters[port].swap(adapter);
 }
 
 // Upgradable first, as everywhere: a plain exclusive wait would hold off the
@@ -198,6 +201,7 @@ void Camera::RemoveAdapter(int32_t port) {
     {
         boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
         boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
+        RowReadGate::Closed noRowReads(RowReadGate::Instance());
         const auto found = registry_.adapters.find(port);
         if (found != registry_.adapters.end()) {
             removed = std::move(found->second);
@@ -235,11 +239,15 @@ void Camera::Close(int32_t port) {
         }
         boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
         if (port == -1) {
+            RowReadGate::Closed noRowReads(RowReadGate::Instance());
             closing.swap(registry_.adapters);
         } else {
-            const auto found = registry_.adapters.find(port);
-            if (found != registry_.adapters.end()) {
-                closing.insert(registry_.adapters.extract(found));
+            {
+                RowReadGate::Closed noRowReads(RowReadGate::Instance());
+                const auto found = registry_.adapters.find(port);
+                if (found != registry_.adapters.end()) {
+                    closing.insert(registry_.adapters.extract(found));
+                }
             }
             if (!registry_.adapters.empty()) {
                 WriteLog(context_, 2, "Camera::Close: not all image handlers closed, port = %d\n",

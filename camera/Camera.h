@@ -84,6 +84,9 @@ class Camera {
 
     // Host access to a port's image and properties.
     RowAccess GetRow(int32_t port, int32_t row);
+    // The same without a lock, for a reader inside the RowReadGate: null data
+    // when the port has no adapter here or its row needs the locked path.
+    RowAccess GetRowInsideGate(int32_t port, int32_t row) const;
     void SetCompleteCallback(int32_t port, CompleteCallback callback);
     bool GetProperty(int32_t port, const std::string& property, int32_t* value);
     bool SetProperty(int32_t port, const std::string& property, int32_t value);

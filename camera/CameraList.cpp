@@ -1,11 +1,13 @@
 #include "camera/CameraList.h"
 
+#include <atomic>
 #include <boost/format.hpp>
 #include <condition_variable>
 #include <cstdio>
 #include <stdexcept>
 
 #include "camera/HostNames.h"
+#include "camera/RowReadGate.h"
 #include "driver/DriverContext.h"
 #include "driver/IconResult.h"
 #include "driver/Log.h"
@@ -18,11 +20,12 @@ namespace {
 constexpr int kDiscoveryTimeoutMs = 2000;
 constexpr size_t kIpAddressBufferSize = 512;
 
-// The one list and the entry points that hold it.
+// The one list and the entry points that hold it. The list is set under the
+// mutex and read also by row reads inside the RowReadGate, without it.
 struct Lifetime {
     std::mutex mutex;
     std::condition_variable released;
-    CameraList* list = nullptr;
+    std::atomic<CameraList*> list{nullptr};
     int holds = 0;
     bool destroying = false;
 };
@@ -66,12 +69,14 @@ CameraList::Hold CameraList::GetInstance() {
         throw std::runtime_error(
             "CameraList::GetInstance: ERROR: the driver is being finalized on another thread");
     }
-    if (lifetime.list == nullptr) {
-        lifetime.list = new CameraList();
+    CameraList* list = lifetime.list.load();
+    if (list == nullptr) {
+        list = new CameraList();
+        lifetime.list.store(list);
     }
     ++lifetime.holds;
     ++holdsOnThisThread;
-    return Hold(lifetime.list);
+    return Hold(list);
 }
 
 // The list goes on this thread and only once no entry point uses it: an entry
@@ -101,12 +106,16 @@ void CameraList::DestroyInstance() {
         }
         lifetime.destroying = true;
         lifetime.released.wait(lock, [&] { return lifetime.holds == 0; });
-        list = lifetime.list;
-        lifetime.list = nullptr;
+        RowReadGate::Closed noRowReads(RowReadGate::Instance());
+        list = lifetime.list.exchange(nullptr);
     }
     delete list;
     std::lock_guard<std::mutex> lock(lifetime.mutex);
     lifetime.destroying = false;
+}
+
+CameraList* CameraList::InstanceInsideGate() {
+    return TheLifetime().list.load();
 }
 
 bool CameraList::InsideCompletionCallback() {
@@ -248,6 +257,11 @@ Camera* CameraList::GetByPort(int32_t port) {
     return found->second;
 }
 
+Camera* CameraList::FindByPortInsideGate(int32_t port) const {
+    const auto found = portMap_.find(port);
+    return found == portMap_.end() ? nullptr : found->second;
+}
+
 // Whether the camera mapped to the port still has it open is asked outside
 // the port lock: the camera's own lock is held by a hand-off whose completion
 // callback may look ports up.
@@ -283,7 +297,10 @@ void CameraList::EndClaim(int32_t port, Camera* camera, bool opened) {
 void CameraList::MapCamera(int32_t port, Camera* camera) {
     boost::unique_lock<boost::shared_mutex> change(portLock_);
     const bool replaced = portMap_.count(port) != 0;
-    portMap_[port] = camera;
+    {
+        RowReadGate::Closed noRowReads(RowReadGate::Instance());
+        portMap_[port] = camera;
+    }
     change.unlock();
     if (replaced) {
         WriteLog(context_, 1, "CameraList::MapCamera: WARNING: There is camera on port %d\n", port);
@@ -300,6 +317,7 @@ void CameraList::UnmapCamera(int32_t port, Camera* camera) {
         return;
     }
     if (found->second == camera) {
+        RowReadGate::Closed noRowReads(RowReadGate::Instance());
         portMap_.erase(found);
     }
 }
@@ -338,6 +356,7 @@ void CameraList::Destroy() {
     WriteLog(context_, 2, "CameraList::Destroy: entering\n");
     {
         boost::unique_lock<boost::shared_mutex> change(portLock_);
+        RowReadGate::Closed noRowReads(RowReadGate::Instance());
         portMap_.clear();
     }
     // Every camera stops handing buffers on before the first is closed, so

@@ -52,6 +52,9 @@ class CameraList {
     // image: the cameras and the list must not be destroyed there, as the
     // hand-off that calls the host is still on this thread's stack.
     static bool InsideCompletionCallback();
+    // The list as it is, held by nothing: for a row read inside the
+    // RowReadGate, which keeps the list and its port map as they are.
+    static CameraList* InstanceInsideGate();
 
     ~CameraList();
 
@@ -63,6 +66,9 @@ class CameraList {
     bool IsCameraAvailable(const std::string& hostName);
     Camera* GetByName(const std::string& hostName);
     Camera* GetByPort(int32_t port);
+    // The camera on `port` or null, unlocked: for a row read inside the
+    // RowReadGate; every change to the port map closes the gate.
+    Camera* FindByPortInsideGate(int32_t port) const;
     // Claims `port` for opening `camera` on it; one claim per port at a time.
     // Empty when claimed, else why not: the port is open on another camera,
     // or another thread is opening it. Every claim is ended by EndClaim.

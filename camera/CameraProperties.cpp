@@ -91,6 +91,20 @@ RowAccess Camera::GetRow(int32_t port, int32_t row) {
     return access;
 }
 
+RowAccess Camera::GetRowInsideGate(int32_t port, int32_t row) const {
+    RowAccess access;
+    const auto found = registry_.adapters.find(port);
+    if (found == registry_.adapters.end()) {
+        return access;
+    }
+    const ImageAdapter& adapter = *found->second;
+    const ImageRow view = adapter.RowWithoutHold(row);
+    access.data = view.data;
+    access.rowBytes = view.bytes;
+    access.bitsPerPixel = adapter.GetBitsPerPixel();
+    return access;
+}
+
 void Camera::SetCompleteCallback(int32_t port, CompleteCallback callback) {
     registry_.FindByPort(port)->SetCompleteCallback(callback);
 }

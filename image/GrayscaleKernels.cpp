@@ -156,9 +156,98 @@ VAVEZAZ_AVX2 void FillHighBytesAvx2(const uint16_t* words, uint8_t* bytes, size_
     }
     FillHighBytesScalar(words + n, bytes + n, count - n);
 }
+// Processors with AVX-512 and its byte permutation (VBMI) take sixteen
+// quotients per division and gather the low bytes of 32 of them with one
+// permutation. The division and the conversion suppress exceptions, so a sum
+// of 0 needs no mask: 0 / 0 and x / 0 give NaN and infinity, which truncate to
+// 0x80000000 and so to the low byte 0, and no floating-point flag is raised
+// in a host that unmasks them.
+bool HasAvx512() {
+    static const bool supported = __builtin_cpu_supports("avx512f") &&
+                                  __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vbmi");
+    return supported;
+}
+
+#define VAVEZAZ_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+namespace {
+
+// Byte n of the permutation's result is element n. The 32 elements come as
+// two vectors of 32-bit lanes, unpacked within 128-bit quarters: quarter q of
+// `first` holds elements 8q to 8q + 3, quarter q of `second` 8q + 4 to
+// 8q + 7; each quotient's low byte is the first of its lane.
+alignas(64) constexpr uint8_t kLowBytesInOrder[64] = {
+    0,  4,  8,  12, 64, 68,  72,  76,  16, 20, 24, 28, 80,  84,  88,  92,
+    32, 36, 40, 44, 96, 100, 104, 108, 48, 52, 56, 60, 112, 116, 120, 124};
+
+// Byte n of the result is the high byte of word n of first and second.
+alignas(64) constexpr uint8_t kHighBytes[64] = {
+    1,  3,  5,   7,   9,   11,  13,  15,  17,  19,  21,  23,  25,  27,  29,  31,
+    33, 35, 37,  39,  41,  43,  45,  47,  49,  51,  53,  55,  57,  59,  61,  63,
+    65, 67, 69,  71,  73,  75,  77,  79,  81,  83,  85,  87,  89,  91,  93,  95,
+    97, 99, 101, 103, 105, 107, 109, 111, 113, 115, 117, 119, 121, 123, 125, 127};
+
+// The zero-masking forms with every lane set: g++ 12 takes the undefined
+// source of the plain forms for an uninitialised value.
+constexpr __mmask16 kEveryLane = 0xFFFF;
+constexpr __mmask64 kFirst32Bytes = 0xFFFFFFFFu;
+
+VAVEZAZ_AVX512 __m512i CogLanes16(__m512i numerator, __m512i sum) {
+    const __m512 quotient = _mm512_maskz_div_round_ps(
+        kEveryLane, _mm512_maskz_cvtepi32_ps(kEveryLane, numerator),
+        _mm512_maskz_cvtepi32_ps(kEveryLane, sum), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    return _mm512_maskz_cvtt_roundps_epi32(kEveryLane, quotient, _MM_FROUND_NO_EXC);
+}
+
+}  // namespace
+
+VAVEZAZ_AVX512 void FillCogAvx512(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes,
+                                  size_t count) {
+    const __m512i inOrder = _mm512_load_si512(kLowBytesInOrder);
+    const __m512i sumBits = _mm512_set1_epi16(0x1FFF);
+    const __m512i zero = _mm512_setzero_si512();
+    size_t n = 0;
+    for (; n + 32 <= count; n += 32) {
+        const __m512i sumWords = _mm512_loadu_si512(sums + n);
+        const __m512i xsumWords = _mm512_loadu_si512(xsums + n);
+        const __m512i high = _mm512_srli_epi16(sumWords, 13);
+        const __m512i sum = _mm512_and_si512(sumWords, sumBits);
+        const __m512i first =
+            CogLanes16(_mm512_unpacklo_epi16(xsumWords, high), _mm512_unpacklo_epi16(sum, zero));
+        const __m512i second =
+            CogLanes16(_mm512_unpackhi_epi16(xsumWords, high), _mm512_unpackhi_epi16(sum, zero));
+        const __m512i inBytes = _mm512_permutex2var_epi8(first, inOrder, second);
+        _mm512_mask_storeu_epi8(bytes + n, kFirst32Bytes, inBytes);
+    }
+    FillCogScalar(sums + n, xsums + n, bytes + n, count - n);
+}
+
+VAVEZAZ_AVX512 void FillHighBytesAvx512(const uint16_t* words, uint8_t* bytes, size_t count) {
+    const __m512i highBytes = _mm512_load_si512(kHighBytes);
+    size_t n = 0;
+    for (; n + 64 <= count; n += 64) {
+        const __m512i first = _mm512_loadu_si512(words + n);
+        const __m512i second = _mm512_loadu_si512(words + n + 32);
+        _mm512_storeu_si512(bytes + n, _mm512_permutex2var_epi8(first, highBytes, second));
+    }
+    FillHighBytesScalar(words + n, bytes + n, count - n);
+}
 #else
 bool HasAvx2() {
     return false;
+}
+
+bool HasAvx512() {
+    return false;
+}
+
+void FillCogAvx512(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count) {
+    FillCogPortable(sums, xsums, bytes, count);
+}
+
+void FillHighBytesAvx512(const uint16_t* words, uint8_t* bytes, size_t count) {
+    FillHighBytesPortable(words, bytes, count);
 }
 
 void FillCogAvx2(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count) {
@@ -171,7 +260,9 @@ void FillHighBytesAvx2(const uint16_t* words, uint8_t* bytes, size_t count) {
 #endif
 
 void FillCog(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count) {
-    if (HasAvx2()) {
+    if (HasAvx512()) {
+        FillCogAvx512(sums, xsums, bytes, count);
+    } else if (HasAvx2()) {
         FillCogAvx2(sums, xsums, bytes, count);
     } else {
         FillCogPortable(sums, xsums, bytes, count);
@@ -179,7 +270,9 @@ void FillCog(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t
 }
 
 void FillHighBytes(const uint16_t* words, uint8_t* bytes, size_t count) {
-    if (HasAvx2()) {
+    if (HasAvx512()) {
+        FillHighBytesAvx512(words, bytes, count);
+    } else if (HasAvx2()) {
         FillHighBytesAvx2(words, bytes, count);
     } else {
         FillHighBytesPortable(words, bytes, count);

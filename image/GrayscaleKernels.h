@@ -4,9 +4,9 @@
 #include <cstdint>
 
 // The per-pixel loops that turn 16-bit results into 8-bit grayscale images.
-// Each has a portable path and, on x86, a wider one for processors with AVX2;
-// the entry points pick one at run time, so one binary runs on any x86-64.
-// Every path gives the same bytes.
+// Each has a portable path and, on x86, wider ones for processors with AVX2
+// and with AVX-512 (with VBMI); the entry points pick the widest at run time, so one binary runs on
+// any x86-64. Every path gives the same bytes.
 namespace grayscale {
 
 // bytes[n] = the low byte of the truncated centre of gravity of sums[n] and
@@ -24,5 +24,10 @@ void FillHighBytesPortable(const uint16_t* words, uint8_t* bytes, size_t count);
 bool HasAvx2();
 void FillCogAvx2(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count);
 void FillHighBytesAvx2(const uint16_t* words, uint8_t* bytes, size_t count);
+// False where the processor or the build has no AVX-512 path (AVX-512 F, BW
+// and VBMI); the Avx512 functions must then not be called.
+bool HasAvx512();
+void FillCogAvx512(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count);
+void FillHighBytesAvx512(const uint16_t* words, uint8_t* bytes, size_t count);
 
 }  // namespace grayscale

@@ -34,6 +34,10 @@ ImageRow ImageAdapter::GetRow(int32_t row) {
     return view;
 }
 
+ImageRow ImageAdapter::RowWithoutHold(int32_t) const {
+    return ImageRow();
+}
+
 void ImageAdapter::CountOvertrigs(const ExtractionHelper& yHelper) {
     const auto* marks = dynamic_cast<const ExtractionHelperScanMarks*>(&yHelper);
     if (marks == nullptr) {

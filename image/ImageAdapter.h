@@ -50,6 +50,10 @@ class ImageAdapter {
     // Row `row` of the image for the host's copy, on the host's thread. An
     // unknown row is logged and answered with null data.
     virtual ImageRow GetRow(int32_t row);
+    // Row `row` when the image can be read with no hold and nothing needs
+    // logging; else null data, and the caller takes GetRow under the locks.
+    // Never waits and never calls the host (see RowReadGate).
+    virtual ImageRow RowWithoutHold(int32_t row) const;
 
     // Calls the host's completion callback for this port; logs instead when
     // the host has set none.

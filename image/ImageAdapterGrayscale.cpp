@@ -40,6 +40,13 @@ ImageAdapterGrayscale::ImageAdapterGrayscale(int32_t port, const std::string& im
 
 ImageAdapterGrayscale::~ImageAdapterGrayscale() = default;
 
+ImageRow ImageAdapterGrayscale::RowWithoutHold(int32_t row) const {
+    ImageRow view;
+    view.data = imageBuffer_->FindLine(row);
+    view.bytes = imageBuffer_->GetRowBytes();
+    return view;
+}
+
 void ImageAdapterGrayscale::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
     helper_->Extract(*buffer);
     helper_->FillGrayscale(*imageBuffer_);

@@ -15,6 +15,8 @@ class ImageAdapterGrayscale : public ImageAdapter {
 
     int32_t GetBitsPerPixel() const override { return 8; }
     void ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) override;
+    // The image is allocated once, with the adapter, so a row needs no hold.
+    ImageRow RowWithoutHold(int32_t row) const override;
 
   private:
     std::unique_ptr<ExtractionHelper> helper_;

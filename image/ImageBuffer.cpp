@@ -40,6 +40,17 @@ void ImageBuffer::Allocate(int64_t size) {
     }
 }
 
+const uint8_t* ImageBuffer::FindLine(int32_t line) const {
+    if (line < 0 || static_cast<uint32_t>(line) >= height_ || !data_) {
+        return nullptr;
+    }
+    const size_t offset = static_cast<size_t>(line) * GetRowBytes();
+    if (offset + GetRowBytes() > static_cast<size_t>(byteSize_)) {
+        return nullptr;
+    }
+    return data_.get() + offset;
+}
+
 uint8_t* ImageBuffer::GetLine(int32_t line) {
     if (line >= 0 && line < boost::numeric_cast<int32_t>(height_)) {
         if (!data_) {

@@ -20,6 +20,9 @@ class ImageBuffer {
     // The first byte of row `line`, or null (logged) for a row outside the
     // image or an unallocated buffer.
     uint8_t* GetLine(int32_t line);
+    // The same without a log line, for a caller that must not reach the host:
+    // null also for a row the block does not hold whole.
+    const uint8_t* FindLine(int32_t line) const;
 
     int32_t GetByteSize() const { return byteSize_; }
     int32_t GetWidth() const { return width_; }

@@ -63,6 +63,57 @@ TEST_F(HostThreads, PropertyCallsRacingACloseOfTheirPortWorkOrFail) {
     EXPECT_GT(answered.load(), 0) << "the race must have been run";
 }
 
+// Row reads find their port's image without a lock while nothing changes:
+// opening and closing one port of a camera, over and over, must neither
+// free an image under a read of it nor disturb reads of the camera's other
+// port. A read copies the whole row, exactly, or fails.
+TEST_F(HostThreads, RowReadsRacingOpensAndClosesCopyTheRowOrFail) {
+    Start();
+    std::ofstream(systemDir_ / "VaveZAZ.ini")
+        << "[General]\nLogLevel=0\n[192.168.0.10]\nNumberOfScans=" << kScans << "\nBufferSize=4\n";
+    int size[2];
+    ASSERT_EQ(1, openCVLPort(0, 2, "192.168.0.10.2", size));
+    ASSERT_EQ(kColumns, size[0]);
+    std::atomic<bool> done{false};
+    std::atomic<int> wrongRows{0};
+    std::atomic<int> copiedOnClosingPort{0};
+    std::atomic<int> failedOnOpenPort{0};
+    auto reader = [&](int port, std::atomic<int>& counted, bool countSuccess) {
+        constexpr unsigned char kUntouched = 0xA5;
+        std::vector<unsigned char> row(kColumns + 16);
+        int r = 0;
+        while (!done) {
+            std::fill(row.begin(), row.end(), kUntouched);
+            const bool copied = getCVLGrabRow(0, port, row.data(), r, 0, kColumns - 1) == 1;
+            if (copied == countSuccess) {
+                ++counted;
+            }
+            // No image was grabbed: a copied row is the zeroed image's, and
+            // nothing past it is written; a failed read writes nothing.
+            const auto zeros = copied ? kColumns : 0;
+            if (std::count(row.begin(), row.begin() + zeros, 0) != zeros ||
+                std::count(row.begin() + zeros, row.end(), kUntouched) !=
+                    static_cast<long>(row.size()) - zeros) {
+                ++wrongRows;
+            }
+            r = (r + 1) % kScans;
+        }
+    };
+    std::thread closingPortReader(reader, 1, std::ref(copiedOnClosingPort), true);
+    std::thread openPortReader(reader, 2, std::ref(failedOnOpenPort), false);
+    for (int cycle = 0; cycle < 30; ++cycle) {
+        ASSERT_EQ(1, openCVLPort(0, 1, "192.168.0.10.1", size));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        closeCVLPort(0, 1);
+    }
+    done = true;
+    closingPortReader.join();
+    openPortReader.join();
+    EXPECT_EQ(0, wrongRows.load());
+    EXPECT_EQ(0, failedOnOpenPort.load()) << "the port left open reads throughout";
+    EXPECT_GT(copiedOnClosingPort.load(), 0) << "the race must have been run";
+}
+
 // The camera list used to be destroyed under the entry points still running
 // on the other thread: a lock destroyed while held, and the host terminated.
 TEST_F(HostThreads, FinalizeWhileAnotherThreadGrabsAndReadsRows) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -135,6 +136,25 @@ void ExactRow(uint16_t sumWord, std::vector<uint8_t>& row) {
     return ::testing::AssertionSuccess();
 }
 
+// A sum of 0 must neither divide by zero nor convert an invalid value: a host
+// that unmasks floating-point exceptions would take them as a signal.
+::testing::AssertionResult RaisesNoFloatingPointFault(const CogFill& fill) {
+    std::vector<uint16_t> sums(200);
+    std::vector<uint16_t> xsums(sums.size());
+    for (size_t n = 0; n < sums.size(); ++n) {
+        sums[n] = static_cast<uint16_t>(0x2000 * (n % 8) + (n % 3 == 0 ? 0 : n));
+        xsums[n] = static_cast<uint16_t>(n * 977);
+    }
+    std::vector<uint8_t> got(sums.size());
+    std::feclearexcept(FE_ALL_EXCEPT);
+    fill(sums.data(), xsums.data(), got.data(), got.size());
+    const int raised = std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);
+    if (raised != 0) {
+        return ::testing::AssertionFailure() << "raised floating-point flags " << raised;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace
 
 TEST(GrayscaleKernelsTest, PortableCogIsTheExactQuotientForEverySumAndXSum) {
@@ -150,6 +170,24 @@ TEST(GrayscaleKernelsTest, Avx2CogIsTheExactQuotientForEverySumAndXSum) {
     EXPECT_TRUE(EveryLengthAndStart(grayscale::FillCogAvx2));
 }
 
+TEST(GrayscaleKernelsTest, Avx512CogIsTheExactQuotientForEverySumAndXSum) {
+    if (!grayscale::HasAvx512()) {
+        GTEST_SKIP() << "this processor has no AVX-512 with VBMI";
+    }
+    EXPECT_TRUE(MatchesExactQuotient(grayscale::FillCogAvx512));
+    EXPECT_TRUE(EveryLengthAndStart(grayscale::FillCogAvx512));
+}
+
+TEST(GrayscaleKernelsTest, NoCogPathRaisesAFloatingPointFaultForASumOfZero) {
+    EXPECT_TRUE(RaisesNoFloatingPointFault(grayscale::FillCogPortable));
+    if (grayscale::HasAvx2()) {
+        EXPECT_TRUE(RaisesNoFloatingPointFault(grayscale::FillCogAvx2));
+    }
+    if (grayscale::HasAvx512()) {
+        EXPECT_TRUE(RaisesNoFloatingPointFault(grayscale::FillCogAvx512));
+    }
+}
+
 TEST(GrayscaleKernelsTest, ChosenCogPathHandlesEveryLengthAndStart) {
     EXPECT_TRUE(EveryLengthAndStart(grayscale::FillCog));
 }
@@ -159,5 +197,8 @@ TEST(GrayscaleKernelsTest, EveryPathGivesTheHighByteOfEverySixteenBitWord) {
     EXPECT_TRUE(HighBytesOfEveryWord(grayscale::FillHighBytes));
     if (grayscale::HasAvx2()) {
         EXPECT_TRUE(HighBytesOfEveryWord(grayscale::FillHighBytesAvx2));
+    }
+    if (grayscale::HasAvx512()) {
+        EXPECT_TRUE(HighBytesOfEveryWord(grayscale::FillHighBytesAvx512));
     }
 }
