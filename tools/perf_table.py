@@ -17,60 +17,6 @@ BEGIN = "<!-- performance table: begin -->"
 END = "<!-- performance table: end -->"
 
 
-class Row:
-    def __init__(self, label, before, program, case, goal="", input_copy=None, output_copy=None,
-                 rate=None):
-        self.label = label
-        self.before = before
-        self.program = program
-        self.case = case
-        self.goal = goal
-        self.input_copy = input_copy
-        self.output_copy = output_copy
-        self.rate = rate
-
-
-ROWS = [
-    Row("Direct 8-bit (extract + fill)", "48 µs, 2.6 ×", "extraction_bench", "BM_DirectByte",
-        "2.0 × input", "BM_Memcpy/1", "BM_Memcpy/1"),
-    Row("Direct 16-bit (extract + fill)", "166 µs, 1.7 ×", "extraction_bench", "BM_DirectWord",
-        "1.5 × input", "BM_Memcpy/2", "BM_Memcpy/1"),
-    Row("Direct 16-bit, fill alone", "", "extraction_bench", "BM_DirectWordFill", "",
-        "BM_Memcpy/2", "BM_Memcpy/1"),
-    Row("COG (extract + fill)", "642 µs, 3.0 ×", "extraction_bench", "BM_Cog", "1.8 × input",
-        "BM_Memcpy/4", "BM_Memcpy/1"),
-    Row("COG, fill alone", "", "extraction_bench", "BM_CogFill", "0.8 × input", "BM_Memcpy/4",
-        "BM_Memcpy/1"),
-    Row("`getCVLGrabRow`, one 1536-byte row", "158 ns (memcpy 23 ns)", "driver_bench",
-        "BM_GrabRow", "2 × output", None, "BM_MemcpyRow"),
-    Row("a log call filtered out by level", "1.8 ns", "log_bench", "BM_LogFilteredOut"),
-    Row("a log line written to the file", "", "log_bench", "BM_LogWrittenToFile"),
-    Row("3D XYZ cloud, calibrated + rectified", "79 M points/s", "pointcloud_bench",
-        "BM_CloudXyz", "1.3 × 10^8 points/s", None, "BM_MemcpyXyz", "points/s"),
-    Row("3D XYZCI cloud, calibrated + rectified", "", "pointcloud_bench", "BM_CloudXyzci", "",
-        None, "BM_MemcpyXyzci", "points/s"),
-    Row("simulation, one 1536-column COG scan", "35 µs", "iconsim_bench", "BM_RenderCogScan",
-        "10 µs (100,000 scans/s)", None, None, "scans/s"),
-]
-
-UNITS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
-
-
-def load_medians(directory):
-    """Maps (program, case) to (CPU nanoseconds, items per second) of the median."""
-    medians = {}
-    context = {}
-    for path in sorted(Path(directory).glob("*.json")):
-        data = json.loads(path.read_text())
-        context = data.get("context", context)
-        for result in data["benchmarks"]:
-            if result.get("aggregate_name") != "median":
-                continue
-            ns = result["cpu_time"] * UNITS[result["time_unit"]]
-            medians[(path.stem, result["run_name"])] = (ns, result.get("items_per_second"))
-    return medians, context
-
-
 def duration(ns):
     if ns < 1e3:
         return f"{ns:.1f} ns"
@@ -79,24 +25,102 @@ def duration(ns):
     return f"{ns / 1e6:.2f} ms"
 
 
+def plain(result):
+    return duration(result["ns"])
+
+
+def points(result):
+    return f"{plain(result)} ({result['items_per_second'] / 1e6:.0f} M points/s)"
+
+
+def scans(result):
+    return f"{plain(result)} ({1e9 / result['ns']:,.0f} scans/s)"
+
+
+def streamed(result):
+    return (f"{result['scans_per_s']:,.0f} scans/s on {result['cpu_per_wall']:.2f} "
+            f"of a core")
+
+
+def ten_cameras(result):
+    return (f"{result['core_share']:.2f} of a core, {result['scans_per_s']:,.0f} scans/s, "
+            f"{result['late_scans']:.0f} late")
+
+
+class Row:
+    def __init__(self, label, before, program, case, goal="", show=plain, input_copy=None,
+                 output_copy=None, cold_copy=None):
+        self.label = label
+        self.before = before
+        self.program = program
+        self.case = case
+        self.goal = goal
+        self.show = show
+        self.input_copy = input_copy
+        self.output_copy = output_copy
+        self.cold_copy = cold_copy
+
+
+def grayscale(label, before, case, goal, plane):
+    return Row(label, before, "extraction_bench", case, goal, plain, f"BM_Memcpy/{plane}",
+               "BM_Memcpy/1", f"BM_MemcpyCold/{plane}")
+
+
+ROWS = [
+    grayscale("Direct 8-bit (extract + fill)", "48 µs, 2.6 ×", "BM_DirectByte",
+              "2.0 × input", 1),
+    grayscale("Direct 16-bit (extract + fill)", "166 µs, 1.7 ×", "BM_DirectWord",
+              "1.5 × input", 2),
+    grayscale("Direct 16-bit, fill alone", "", "BM_DirectWordFill", "", 2),
+    grayscale("COG (extract + fill)", "642 µs, 3.0 ×", "BM_Cog", "1.8 × input", 4),
+    grayscale("COG, fill alone", "", "BM_CogFill", "0.8 × input", 4),
+    Row("`getCVLGrabRow`, one 1536-byte row", "158 ns, 6.8 ×", "driver_bench", "BM_GrabRow",
+        "2 × output", output_copy="BM_MemcpyRow"),
+    Row("a log call filtered out by level", "1.8 ns", "log_bench", "BM_LogFilteredOut"),
+    Row("a log line written to the file", "", "log_bench", "BM_LogWrittenToFile"),
+    Row("3D XYZ cloud, calibrated + rectified", "79 M points/s", "pointcloud_bench",
+        "BM_CloudXyz", "130 M points/s", points, output_copy="BM_MemcpyXyz"),
+    Row("3D XYZCI cloud, calibrated + rectified", "", "pointcloud_bench", "BM_CloudXyzci", "",
+        points, output_copy="BM_MemcpyXyzci"),
+    Row("simulation, one 1536-column COG scan", "35 µs", "iconsim_bench", "BM_RenderCogScan",
+        "", scans, output_copy="BM_MemcpyCogScan"),
+    Row("simulation, the same scan rendered afresh", "35 µs", "iconsim_bench",
+        "BM_RenderCogScanUncached", "", scans, output_copy="BM_MemcpyCogScan"),
+    Row("simulation, one camera streaming flat out", "27,000–30,000 scans/s", "iconsim_bench",
+        "BM_StreamOneCameraFlatOut", "100,000 scans/s on one core", streamed),
+    Row("simulation, ten cameras at 5000 scans/s", "both cores", "iconsim_bench",
+        "BM_TenCamerasAt5000", "under half a core", ten_cameras),
+]
+
+UNITS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+
+def load_medians(directory):
+    """Maps (program, case) to the median's fields, with its CPU time as "ns"."""
+    medians = {}
+    context = {}
+    for path in sorted(Path(directory).glob("*.json")):
+        data = json.loads(path.read_text())
+        context = data.get("context", context)
+        for result in data["benchmarks"]:
+            if result.get("aggregate_name") != "median":
+                continue
+            result["ns"] = result["cpu_time"] * UNITS[result["time_unit"]]
+            medians[(path.stem, result["run_name"])] = result
+    return medians, context
+
+
 def ratio(medians, program, ns, copy):
     if copy is None or (program, copy) not in medians:
         return ""
-    return f"{ns / medians[(program, copy)][0]:.2f}"
-
-
-def now(row, ns, items):
-    if row.rate == "points/s" and items:
-        return f"{duration(ns)} ({items / 1e6:.0f} M points/s)"
-    if row.rate == "scans/s":
-        return f"{duration(ns)} ({1e9 / ns:,.0f} scans/s)"
-    return duration(ns)
+    return f"{ns / medians[(program, copy)]['ns']:.2f}"
 
 
 def table(medians):
     lines = [
-        "| Path | Issue's figure | Now | × memcpy of input | × memcpy of output | Goal |",
-        "|---|---|---|---|---|---|",
+        "| Path | Issue's figure | Now | × memcpy of input | × memcpy of input, out of cache "
+        "| × memcpy of output | Goal |",
+        "|---|---|---|---|---|---|---|",
     ]
     missing = []
     for row in ROWS:
@@ -104,10 +128,12 @@ def table(medians):
         if key not in medians:
             missing.append(f"{row.program} {row.case}")
             continue
-        ns, items = medians[key]
+        result = medians[key]
+        ns = result["ns"]
         lines.append(
-            f"| {row.label} | {row.before} | {now(row, ns, items)} | "
+            f"| {row.label} | {row.before} | {row.show(result)} | "
             f"{ratio(medians, row.program, ns, row.input_copy)} | "
+            f"{ratio(medians, row.program, ns, row.cold_copy)} | "
             f"{ratio(medians, row.program, ns, row.output_copy)} | {row.goal} |")
     return lines, missing
 
@@ -127,11 +153,22 @@ def replace_table(page, block):
     page.write_text(text[:start] + "\n" + "\n".join(block) + "\n" + text[end:])
 
 
+def scale_block(path):
+    """The scale run's summary: what it delivered against the line rate, CPU, memory."""
+    text = Path(path).read_text().splitlines()
+    summary = [line for line in text if not line[:4].strip().isdigit() and line.strip()]
+    return ["", "`scale_bench` (the whole driver, through its entry points):", "", "```"] + \
+        summary + ["```"]
+
+
 def main():
     directory, page, load = sys.argv[1], Path(sys.argv[2]), sys.argv[3]
     medians, context = load_medians(directory)
     lines, missing = table(medians)
     block = [describe(context, load), ""] + lines
+    scale = Path(directory) / "scale_bench.txt"
+    if scale.exists():
+        block += scale_block(scale)
     if missing:
         block += ["", "Not measured (benchmark missing): " + ", ".join(missing) + "."]
     replace_table(page, block)
