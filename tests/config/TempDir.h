@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#ifndef _WIN32
 // The superuser ignores file permissions; tests of them act as an ordinary
 // user while this object lives.
 class OrdinaryUser {
@@ -30,6 +31,7 @@ class OrdinaryUser {
     uid_t user_;
     gid_t group_;
 };
+#endif
 
 // A fresh directory per test holding the one settings file under test.
 class TempDir : public ::testing::Test {

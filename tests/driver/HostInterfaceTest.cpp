@@ -77,7 +77,7 @@ TEST(HostInterface, HostDrivesTheLoadedLibraryThroughItsEntryPoints) {
         std::filesystem::temp_directory_path() / ("vavezaz-host-" + std::to_string(::getpid()));
     std::filesystem::create_directories(systemDir);
 
-    ASSERT_EQ(1, driver.initialize(systemDir.c_str(), LogCapture::Proc()));
+    ASSERT_EQ(1, driver.initialize(systemDir.string().c_str(), LogCapture::Proc()));
     EXPECT_EQ(1, driver.getCVLMaxNoOfGrabbers());
     EXPECT_EQ(20, driver.getCVLMaxNoOfPorts());
     EXPECT_EQ(0, driver.doCVLGrab(0, 4));
