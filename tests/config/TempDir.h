@@ -51,11 +51,21 @@ class TempDir : public ::testing::Test {
     const std::filesystem::path& Dir() const { return dir_; }
     std::string Path() const { return (dir_ / "VaveZAZ.ini").string(); }
     void Put(const std::string& text) const { std::ofstream(Path(), std::ios::binary) << text; }
+    // The file's lines, each ended by "\n". Windows' profile functions end
+    // the lines they write with "\r\n".
     std::string Content() const {
         std::ifstream file(Path(), std::ios::binary);
         std::ostringstream text;
         text << file.rdbuf();
+#ifdef _WIN32
+        std::string lines = text.str();
+        for (size_t cr = lines.find("\r\n"); cr != std::string::npos; cr = lines.find("\r\n", cr)) {
+            lines.erase(cr, 1);
+        }
+        return lines;
+#else
         return text.str();
+#endif
     }
     size_t FilesInDir() const {
         return std::distance(std::filesystem::directory_iterator(dir_),

@@ -19,6 +19,9 @@ std::string LibraryPath() {
     return path != nullptr ? path : "libvavezaz.so";
 }
 
+// The Windows build reads the DLL's export table with objdump on the build
+// machine instead (dll_exports).
+#ifndef _WIN32
 std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
     std::set<std::string> names;
     std::string command = "nm -D --defined-only '" + library + "'";
@@ -36,9 +39,11 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
     }
     return names;
 }
+#endif
 
 }  // namespace
 
+#ifndef _WIN32
 TEST(HostInterface, LibraryExportsExactlyTheEighteenEntryPoints) {
     const std::set<std::string> expected{"initialize",
                                          "finalize",
@@ -60,6 +65,7 @@ TEST(HostInterface, LibraryExportsExactlyTheEighteenEntryPoints) {
                                          "configureCamera"};
     EXPECT_EQ(expected, DefinedDynamicSymbols(LibraryPath()));
 }
+#endif
 
 TEST(HostInterface, MissingLibraryIsAClearError) {
     try {
