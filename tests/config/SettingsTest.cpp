@@ -233,4 +233,3 @@ TEST_F(Settings, SaveReportsAFileItCannotWriteWithItsReason) {
     EXPECT_TRUE(set.Save());
 }
 #endif
-

@@ -19,12 +19,14 @@ void* OpenLibrary(const std::string& path) {
 void* FindSymbol(void* handle, const char* name) {
     return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle), name));
 }
-void CloseLibrary(void* handle) { ::FreeLibrary(static_cast<HMODULE>(handle)); }
+void CloseLibrary(void* handle) {
+    ::FreeLibrary(static_cast<HMODULE>(handle));
+}
 std::string LoaderError() {
     char text[512] = "";
     const DWORD error = ::GetLastError();
-    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                     0, text, sizeof text, nullptr);
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                     text, sizeof text, nullptr);
     std::string reason(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) {
         reason.pop_back();
@@ -32,10 +34,18 @@ std::string LoaderError() {
     return reason.empty() ? "error " + std::to_string(error) : reason;
 }
 #else
-void* OpenLibrary(const std::string& path) { return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
-void* FindSymbol(void* handle, const char* name) { return ::dlsym(handle, name); }
-void CloseLibrary(void* handle) { ::dlclose(handle); }
-std::string LoaderError() { return ::dlerror(); }
+void* OpenLibrary(const std::string& path) {
+    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* FindSymbol(void* handle, const char* name) {
+    return ::dlsym(handle, name);
+}
+void CloseLibrary(void* handle) {
+    ::dlclose(handle);
+}
+std::string LoaderError() {
+    return ::dlerror();
+}
 #endif
 
 }  // namespace
