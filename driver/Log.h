@@ -5,6 +5,14 @@
 
 class DriverContext;
 
+// MinGW's C++ runtime formats with its own C99 printf (%zu, %lld), which
+// MinGW's headers name; the Microsoft runtime's printf would not accept them.
+#ifdef __MINGW_PRINTF_FORMAT
+#define VAVEZAZ_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define VAVEZAZ_PRINTF_FORMAT printf
+#endif
+
 // Longest formatted message, terminator included; longer messages are cut.
 constexpr size_t kLogMessageSize = 1024;
 
@@ -15,4 +23,4 @@ constexpr size_t kMaxPendingLines = 10000;
 // log file, each according to its level setting. Never throws: an output
 // that fails loses the line on that output only.
 int WriteLog(DriverContext* context, int32_t level, const char* format, ...) noexcept
-    __attribute__((format(printf, 3, 4)));
+    __attribute__((format(VAVEZAZ_PRINTF_FORMAT, 3, 4)));

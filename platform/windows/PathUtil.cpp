@@ -3,6 +3,9 @@
 #include <shlwapi.h>
 #include <windows.h>
 
+#include <sstream>
+#include <vector>
+
 // The system's headers name their text functions by macros; the driver's own
 // functions of the same names are meant here.
 #undef PathIsRelative
@@ -11,11 +14,46 @@
 
 namespace platform {
 
+namespace {
+
+// `base` and `more` joined, with "." and ".." folded, for a relative `base`.
+// The system's PathAppend folds "sys\..\other" to "\other", a path from
+// the drive's root: a relative directory keeps its unmatched ".." instead.
+std::string JoinRelative(const std::string& base, const std::string& more) {
+    std::vector<std::string> kept;
+    std::istringstream parts(base + "\\" + more);
+    for (std::string part; std::getline(parts, part, '\\');) {
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == ".." && !kept.empty() && kept.back() != "..") {
+            kept.pop_back();
+        } else {
+            kept.push_back(part);
+        }
+    }
+    std::string joined;
+    for (const std::string& part : kept) {
+        joined += (joined.empty() ? "" : "\\") + part;
+    }
+    return joined.empty() ? "." : joined;
+}
+
+}  // namespace
+
 bool PathIsRelative(const std::string& path) {
     return ::PathIsRelativeA(path.c_str()) != FALSE;
 }
 
 bool PathAppend(std::string& base, const std::string& more) {
+    if (PathIsRelative(base) && PathIsRelative(more)) {
+        std::string folded = JoinRelative(base, more);
+        if (folded.size() + 1 > MAX_PATH) {
+            return false;
+        }
+        base = folded;
+        return true;
+    }
     char joined[MAX_PATH];
     if (base.size() + 1 > sizeof joined) {
         return false;

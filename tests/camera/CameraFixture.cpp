@@ -42,7 +42,7 @@ void CameraFixture::Start(const std::string& cameraASettings) {
         }
     }
     settings.close();
-    ASSERT_EQ(1, initialize(systemDir_.c_str(), LogCapture::Proc()));
+    ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
 }
 
 std::pair<int, int> CameraFixture::OpenPort(int port, const std::string& camera, int suffix) {

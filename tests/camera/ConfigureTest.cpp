@@ -299,11 +299,18 @@ TEST_F(Configure, WithoutAWindowServiceTheCallFailsWithItsReason) {
     OpenPort(1, kCameraA);
     InstallDialogService(nullptr);
     EXPECT_EQ(1, configureCamera(nullptr, Name(kCameraA).c_str()));
+#ifdef _WIN32
+    const std::string reason =
+        "the configuration dialog is not available: the Windows build has no dialog toolkit";
+#else
+    const std::string reason = "the configuration dialog is not available";
+#endif
     EXPECT_TRUE(
-        Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: the "
-               "configuration dialog is not available\n"));
+        Logged("configureCamera: --EXCEPTION caught cameraName=192.168.0.10.1: " + reason + "\n"));
 }
 
+// File modes and the Unix user the host runs as.
+#ifndef _WIN32
 TEST_F(Configure, ASettingsFileThatCannotBeWrittenIsReportedAndKeptWhole) {
     Start();
     OpenPort(1, kCameraA);
@@ -328,6 +335,7 @@ TEST_F(Configure, ASettingsFileThatCannotBeWrittenIsReportedAndKeptWhole) {
         LoggedContaining("Camera::Configure: ERROR: the settings of camera 192.168.0.10 "
                          "could not be saved"));
 }
+#endif
 
 TEST_F(Configure, FromInsideACompletionCallbackTheDialogIsRefused) {
     Start();

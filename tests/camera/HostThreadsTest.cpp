@@ -157,7 +157,7 @@ TEST_F(HostThreads, FinalizeWhileAnotherThreadGrabsAndReadsRows) {
         EXPECT_EQ(0, rowsAfterFinalize.load()) << "no rows once the cameras are gone";
     }
     // The calls after the last finalize made a fresh list; it goes as well.
-    ASSERT_EQ(1, initialize(systemDir_.c_str(), LogCapture::Proc()));
+    ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
 }
 
 // The first open of a camera used to run on every thread that saw the camera

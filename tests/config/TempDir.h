@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#ifndef _WIN32
 // The superuser ignores file permissions; tests of them act as an ordinary
 // user while this object lives.
 class OrdinaryUser {
@@ -30,6 +31,7 @@ class OrdinaryUser {
     uid_t user_;
     gid_t group_;
 };
+#endif
 
 // A fresh directory per test holding the one settings file under test.
 class TempDir : public ::testing::Test {
@@ -49,11 +51,21 @@ class TempDir : public ::testing::Test {
     const std::filesystem::path& Dir() const { return dir_; }
     std::string Path() const { return (dir_ / "VaveZAZ.ini").string(); }
     void Put(const std::string& text) const { std::ofstream(Path(), std::ios::binary) << text; }
+    // The file's lines, each ended by "\n". Windows' profile functions end
+    // the lines they write with "\r\n".
     std::string Content() const {
         std::ifstream file(Path(), std::ios::binary);
         std::ostringstream text;
         text << file.rdbuf();
+#ifdef _WIN32
+        std::string lines = text.str();
+        for (size_t cr = lines.find("\r\n"); cr != std::string::npos; cr = lines.find("\r\n", cr)) {
+            lines.erase(cr, 1);
+        }
+        return lines;
+#else
         return text.str();
+#endif
     }
     size_t FilesInDir() const {
         return std::distance(std::filesystem::directory_iterator(dir_),

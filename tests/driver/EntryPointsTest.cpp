@@ -15,7 +15,7 @@ class EntryPoints : public ContextFixture {
   protected:
     void SetUp() override {
         ContextFixture::SetUp();
-        ASSERT_EQ(1, initialize(systemDir_.c_str(), LogCapture::Proc()));
+        ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
         context_->logLevel = 4;
         capture_.Clear();
     }
@@ -91,7 +91,7 @@ TEST_F(EntryPoints, AnExtraFinalizeLogsAndChangesNothing) {
     EXPECT_TRUE(Logged("finalize: ERROR: called more often than initialize, refcount=0\n"));
     EXPECT_FALSE(Logged("finalize: leaving, refcount=-1\n"));
 
-    ASSERT_EQ(1, initialize(systemDir_.c_str(), LogCapture::Proc()));
+    ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
     getCVLNoOfSupportedCameras();  // brings the camera list into being
     capture_.Clear();
     EXPECT_EQ(1, finalize());

@@ -19,6 +19,9 @@ std::string LibraryPath() {
     return path != nullptr ? path : "libvavezaz.so";
 }
 
+// The Windows build reads the DLL's export table with objdump on the build
+// machine instead (dll_exports).
+#ifndef _WIN32
 std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
     std::set<std::string> names;
     std::string command = "nm -D --defined-only '" + library + "'";
@@ -36,9 +39,11 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
     }
     return names;
 }
+#endif
 
 }  // namespace
 
+#ifndef _WIN32
 TEST(HostInterface, LibraryExportsExactlyTheEighteenEntryPoints) {
     const std::set<std::string> expected{"initialize",
                                          "finalize",
@@ -60,6 +65,7 @@ TEST(HostInterface, LibraryExportsExactlyTheEighteenEntryPoints) {
                                          "configureCamera"};
     EXPECT_EQ(expected, DefinedDynamicSymbols(LibraryPath()));
 }
+#endif
 
 TEST(HostInterface, MissingLibraryIsAClearError) {
     try {
@@ -77,7 +83,7 @@ TEST(HostInterface, HostDrivesTheLoadedLibraryThroughItsEntryPoints) {
         std::filesystem::temp_directory_path() / ("vavezaz-host-" + std::to_string(::getpid()));
     std::filesystem::create_directories(systemDir);
 
-    ASSERT_EQ(1, driver.initialize(systemDir.c_str(), LogCapture::Proc()));
+    ASSERT_EQ(1, driver.initialize(systemDir.string().c_str(), LogCapture::Proc()));
     EXPECT_EQ(1, driver.getCVLMaxNoOfGrabbers());
     EXPECT_EQ(20, driver.getCVLMaxNoOfPorts());
     EXPECT_EQ(0, driver.doCVLGrab(0, 4));

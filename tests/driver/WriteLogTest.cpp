@@ -40,9 +40,7 @@ TEST_F(WriteLogTest, HostProcedureGetsTheTimestampThenTheMessage) {
     EXPECT_TRUE(std::regex_match(calls[0], std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d: )")))
         << calls[0];
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const int year = local.tm_year % 100;
+    const int year = std::localtime(&now)->tm_year % 100;
     EXPECT_EQ(std::to_string(year / 10) + std::to_string(year % 10), calls[0].substr(6, 2))
         << "the year is shown with two digits";
     EXPECT_EQ("abc\n", calls[1]);

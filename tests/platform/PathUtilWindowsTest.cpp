@@ -27,6 +27,26 @@ TEST(PathUtilWindows, AppendJoinsWithABackslashAndFoldsDots) {
     EXPECT_EQ("C:\\host\\shared\\cam.prm", path);
 }
 
+// A relative directory stays relative: climbing out of it must not land at
+// the drive's root.
+TEST(PathUtilWindows, AppendToARelativeDirectoryKeepsItRelative) {
+    std::string path = "sys";
+    ASSERT_TRUE(PathAppend(path, "..\\other\\cam.prm"));
+    EXPECT_EQ("other\\cam.prm", path);
+
+    path = "sys";
+    ASSERT_TRUE(PathAppend(path, "..\\..\\up\\cam.prm"));
+    EXPECT_EQ("..\\up\\cam.prm", path);
+
+    path = ".\\sys\\sub";
+    ASSERT_TRUE(PathAppend(path, ".\\cam.prm"));
+    EXPECT_EQ("sys\\sub\\cam.prm", path);
+
+    path = "sys";
+    EXPECT_FALSE(PathAppend(path, std::string(platform::kMaxPath, 'a')));
+    EXPECT_EQ("sys", path);
+}
+
 TEST(PathUtilWindows, AppendRefusesResultsLongerThanThePathLimit) {
     std::string path = "C:\\base";
     EXPECT_FALSE(PathAppend(path, std::string(platform::kMaxPath, 'a')));

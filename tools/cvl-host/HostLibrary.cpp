@@ -1,12 +1,58 @@
 #include "tools/cvl-host/HostLibrary.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include "tools/cvl-host/ExitCode.h"
 
+// The system's loader: LoadLibrary on Windows, dlopen elsewhere. Each answers
+// null on failure, with the loader's reason from LoaderError.
+namespace {
+
+#ifdef _WIN32
+void* OpenLibrary(const std::string& path) {
+    return reinterpret_cast<void*>(::LoadLibraryA(path.c_str()));
+}
+void* FindSymbol(void* handle, const char* name) {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+void CloseLibrary(void* handle) {
+    ::FreeLibrary(static_cast<HMODULE>(handle));
+}
+std::string LoaderError() {
+    char text[512] = "";
+    const DWORD error = ::GetLastError();
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                     text, sizeof text, nullptr);
+    std::string reason(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) {
+        reason.pop_back();
+    }
+    return reason.empty() ? "error " + std::to_string(error) : reason;
+}
+#else
+void* OpenLibrary(const std::string& path) {
+    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* FindSymbol(void* handle, const char* name) {
+    return ::dlsym(handle, name);
+}
+void CloseLibrary(void* handle) {
+    ::dlclose(handle);
+}
+std::string LoaderError() {
+    return ::dlerror();
+}
+#endif
+
+}  // namespace
+
 template <typename Function>
 void HostLibrary::Resolve(Function& function, const char* name) {
-    void* symbol = ::dlsym(handle_, name);
+    void* symbol = FindSymbol(handle_, name);
     if (symbol == nullptr) {
         throw ToolError(ExitCode::kDriver,
                         std::string("the driver does not export the entry point ") + name);
@@ -15,9 +61,9 @@ void HostLibrary::Resolve(Function& function, const char* name) {
 }
 
 HostLibrary::HostLibrary(const std::string& path) {
-    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = OpenLibrary(path);
     if (handle_ == nullptr) {
-        throw ToolError(ExitCode::kDriver, "cannot load the driver: " + std::string(::dlerror()));
+        throw ToolError(ExitCode::kDriver, "cannot load the driver: " + LoaderError());
     }
     try {
         Resolve(initialize, "initialize");
@@ -39,11 +85,11 @@ HostLibrary::HostLibrary(const std::string& path) {
         Resolve(setProperty, "setProperty");
         Resolve(configureCamera, "configureCamera");
     } catch (...) {
-        ::dlclose(handle_);
+        CloseLibrary(handle_);
         throw;
     }
 }
 
 HostLibrary::~HostLibrary() {
-    ::dlclose(handle_);
+    CloseLibrary(handle_);
 }
