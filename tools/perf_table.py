@@ -95,6 +95,13 @@ ROWS = [
 UNITS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 
+def case_name(run_name):
+    """The case as registered: without the suffixes of its run options."""
+    parts = run_name.split("/")
+    kept = [p for p in parts if p != "real_time" and not p.startswith("iterations:")]
+    return "/".join(kept)
+
+
 def load_medians(directory):
     """Maps (program, case) to the median's fields, with its CPU time as "ns"."""
     medians = {}
@@ -106,7 +113,7 @@ def load_medians(directory):
             if result.get("aggregate_name") != "median":
                 continue
             result["ns"] = result["cpu_time"] * UNITS[result["time_unit"]]
-            medians[(path.stem, result["run_name"])] = result
+            medians[(path.stem, case_name(result["run_name"]))] = result
     return medians, context
 
 
