@@ -26,6 +26,13 @@ class DriverContext {
     std::atomic<int32_t> debugViewOutput{0};
     platform::CriticalSection logLock;
 
+    // Whether a line of this level reaches any output. Hot paths ask first, so
+    // a line filtered out costs two loads instead of a call.
+    bool Logs(int32_t level) const {
+        return level <= logLevel.load(std::memory_order_relaxed) ||
+               level <= debugViewOutput.load(std::memory_order_relaxed);
+    }
+
     // The host's system directory as it was passed. Guarded by logLock, as the
     // log reads it on other threads.
     std::string GetSystemPath();

@@ -375,14 +375,20 @@ int doCVLGrab(int grabberNo, int portNo) {
 int getCVLGrabRow(int grabberNo, int portNo, void* buffer, int row, int firstColumn,
                   int lastColumn) {
     DriverContext* context = DriverContext::Instance();
-    WriteLog(context, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row,
-             grabberNo, portNo);
+    // Rows are read by the thousand per image: a filtered-out line must not
+    // cost a call.
+    if (context->Logs(4)) {
+        WriteLog(context, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row,
+                 grabberNo, portNo);
+    }
     if (!Present(context, buffer, "getCVLGrabRow", "buffer", grabberNo, portNo)) {
         return 0;
     }
     if (CopyRowInsideGate(portNo, row, firstColumn, lastColumn, buffer)) {
-        WriteLog(context, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
-                 grabberNo, portNo);
+        if (context->Logs(4)) {
+            WriteLog(context, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
+                     grabberNo, portNo);
+        }
         return 1;
     }
     return Guarded(

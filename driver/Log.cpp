@@ -86,8 +86,7 @@ void Quietly(Output output) noexcept {
 // Callers log from destructors, exception handlers and the grabber's thread,
 // so nothing may leave this function.
 int WriteLog(DriverContext* context, int32_t level, const char* format, ...) noexcept {
-    if (level > context->logLevel.load(std::memory_order_relaxed) &&
-        level > context->debugViewOutput.load(std::memory_order_relaxed)) {
+    if (!context->Logs(level)) {
         return 0;
     }
     try {
