@@ -163,7 +163,8 @@ def replace_table(page, block):
 def scale_block(path):
     """The scale run's summary: what it delivered against the line rate, CPU, memory."""
     text = Path(path).read_text().splitlines()
-    summary = [line for line in text if not line[:4].strip().isdigit() and line.strip()]
+    per_port = [line for line in text if line.startswith("port ") or line[:4].strip().isdigit()]
+    summary = [line for line in text if line.strip() and line not in per_port]
     return ["", "`scale_bench` (the whole driver, through its entry points):", "", "```"] + \
         summary + ["```"]
 
