@@ -9,9 +9,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
-#include <boost/program_options.hpp>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -31,7 +31,6 @@
 #include "tools/cvl-host/ExitCode.h"
 #include "tools/cvl-host/HostLibrary.h"
 
-namespace po = boost::program_options;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -128,29 +127,36 @@ std::string DefaultLibrary() {
 }
 
 bool ParseOptions(int argc, char** argv, Options& o) {
-    po::options_description described("scale_bench options");
-    described.add_options()("help,h", "show this help")(
-        "cameras", po::value(&o.cameras)->default_value(o.cameras), "simulated cameras")(
-        "ports", po::value(&o.ports)->default_value(o.ports), "ports opened per camera")(
-        "rate", po::value(&o.rate)->default_value(o.rate),
-        "line rate, scans per second (of the generated file; with --simulation, the rate its "
-        "cameras run at)")("duration", po::value(&o.seconds)->default_value(o.seconds),
-                           "seconds measured")("warmup",
-                                               po::value(&o.warmup)->default_value(o.warmup),
-                                               "seconds streamed before measuring")(
-        "scans", po::value(&o.scans)->default_value(o.scans), "scans per buffer (image height)")(
-        "columns", po::value(&o.columns)->default_value(o.columns), "sensor columns")(
-        "simulation", po::value(&o.simulation),
-        "a simulation file to use instead of the generated one; its first cameras are opened")(
-        "library", po::value(&o.library)->default_value(DefaultLibrary()), "the driver library")(
-        "system-dir", po::value(&o.systemDir),
-        "the host's system directory (default: a new one under /tmp)");
-    po::variables_map values;
-    po::store(po::parse_command_line(argc, argv, described), values);
-    po::notify(values);
-    if (values.count("help") != 0) {
-        std::cout << "scale_bench [OPTIONS]\n" << described;
+    o.library = DefaultLibrary();
+    CLI::App described(
+        "scale_bench: N simulated cameras x P ports through the driver's C "
+        "interface, with images per second, drops, CPU and memory");
+    described.add_option("--cameras", o.cameras, "simulated cameras")->capture_default_str();
+    described.add_option("--ports", o.ports, "ports opened per camera")->capture_default_str();
+    described
+        .add_option("--rate", o.rate,
+                    "line rate, scans per second (of the generated file; with --simulation, the "
+                    "rate its cameras run at)")
+        ->capture_default_str();
+    described.add_option("--duration", o.seconds, "seconds measured")->capture_default_str();
+    described.add_option("--warmup", o.warmup, "seconds streamed before measuring")
+        ->capture_default_str();
+    described.add_option("--scans", o.scans, "scans per buffer (image height)")
+        ->capture_default_str();
+    described.add_option("--columns", o.columns, "sensor columns")->capture_default_str();
+    described.add_option(
+        "--simulation", o.simulation,
+        "a simulation file to use instead of the generated one; its first cameras are opened");
+    described.add_option("--library", o.library, "the driver library")->capture_default_str();
+    described.add_option("--system-dir", o.systemDir,
+                         "the host's system directory (default: a new one under /tmp)");
+    try {
+        described.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        described.exit(help);
         return false;
+    } catch (const CLI::ParseError& e) {
+        throw ToolError(ExitCode::kUsage, e.what());
     }
     if (o.cameras < 1 || o.ports < 1 || o.cameras * o.ports > kMaxPorts) {
         throw ToolError(ExitCode::kUsage, "cameras × ports must be 1 to 20");

@@ -1,15 +1,20 @@
 # What the Windows build takes instead of the Linux build's compiled
-# libraries. Nothing is downloaded: Boost's header-only parts come from the
-# build machine's Boost headers, GoogleTest is built from its Debian sources.
+# libraries. Nothing is downloaded: Boost's header-only parts and CLI11 come
+# from the build machine's headers, GoogleTest is built from its Debian sources.
 
-# Boost's headers through a directory of their own, so that the compiler does
-# not see the build machine's other system headers ahead of MinGW's.
-set(vavezaz_boost_dir ${CMAKE_BINARY_DIR}/boost-headers)
-file(MAKE_DIRECTORY ${vavezaz_boost_dir})
-file(CREATE_LINK /usr/include/boost ${vavezaz_boost_dir}/boost SYMBOLIC)
+# Boost's and CLI11's headers through a directory of their own, so that the
+# compiler does not see the build machine's other system headers ahead of
+# MinGW's.
+set(vavezaz_header_dir ${CMAKE_BINARY_DIR}/header-libraries)
+file(MAKE_DIRECTORY ${vavezaz_header_dir})
+foreach(library boost CLI)
+  file(CREATE_LINK /usr/include/${library} ${vavezaz_header_dir}/${library} SYMBOLIC)
+endforeach()
 add_library(Boost::boost INTERFACE IMPORTED)
-set_target_properties(Boost::boost PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${vavezaz_boost_dir}
+set_target_properties(Boost::boost PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${vavezaz_header_dir}
     INTERFACE_COMPILE_DEFINITIONS "BOOST_ALL_NO_LIB;BOOST_THREAD_HEADER_ONLY")
+add_library(CLI11::CLI11 INTERFACE IMPORTED)
+set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${vavezaz_header_dir})
 
 # The compiler's runtime DLLs beside the programs, so that the programs start
 # from the build tree as they would from an installation.

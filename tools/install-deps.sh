@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    libboost-dev libboost-thread-dev libboost-program-options-dev
+    libboost-dev libboost-thread-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev
     libwxgtk3.2-dev libgtk-3-dev

@@ -45,7 +45,7 @@ std::set<std::string> FirstWords(const std::vector<std::string>& lines, const st
 }
 
 std::set<std::string> HelpOptions(const std::vector<std::string>& lines) {
-    return FirstWords(lines, std::regex(R"(^  (?:-\w \[ )?(--[a-z-]+))"));
+    return FirstWords(lines, std::regex(R"(^  (?:-\w, )?(--[a-z-]+))"));
 }
 
 // The option names of the page's table under `heading` ("—" rows hold none).

@@ -90,6 +90,15 @@ TEST(HostToolCommandLine, OptionsMayStandBeforeOrAfterTheCommand) {
     EXPECT_TRUE(stream.global.quiet);
 }
 
+TEST(HostToolCommandLine, ValuesFollowTheirOptionOrAnEqualsSign) {
+    const CommandLine props = Parse({"props", "--set", "A=1", "--set=B=2", "--port=3", "-hv"});
+    EXPECT_EQ((std::vector<std::string>{"A=1", "B=2"}), props.options.settings);
+    EXPECT_EQ(3, props.options.port);
+    EXPECT_TRUE(props.global.help && props.global.verbose) << "short flags may share a dash";
+    // --set takes one word: the next is an argument of the command again.
+    EXPECT_NE(std::string::npos, UsageError({"props", "--set", "A=1", "B=2"}).find("'B=2'"));
+}
+
 TEST(HostToolCommandLine, HelpNamesItsTopic) {
     const CommandLine toolHelp = Parse({"--help"});
     EXPECT_EQ("help", toolHelp.command) << "no command: the tool's help";

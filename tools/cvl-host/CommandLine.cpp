@@ -8,8 +8,6 @@
 #include "tools/cvl-host/OptionCatalog.h"
 #include "tools/cvl-host/Suggest.h"
 
-namespace po = boost::program_options;
-
 namespace {
 
 constexpr int kPorts = 20;
@@ -44,21 +42,18 @@ std::string UnknownOption(const std::string& given, const OptionCatalog& catalog
            "\n(cvl-host help COMMAND lists a command's options)";
 }
 
-po::variables_map Parse(const std::vector<std::string>& words, const OptionCatalog& catalog) {
-    po::variables_map values;
+void Parse(const std::vector<std::string>& words, OptionCatalog& catalog) {
+    std::vector<std::string> unknown;
     try {
-        po::store(po::command_line_parser(words)
-                      .options(catalog.All())
-                      .positional(catalog.Positional())
-                      .run(),
-                  values);
-        po::notify(values);
-    } catch (const po::unknown_option& e) {
-        Usage(UnknownOption(e.get_option_name(), catalog));
-    } catch (const po::error& e) {
+        unknown = catalog.Parse(words);
+    } catch (const CLI::ParseError& e) {
         Usage(e.what());
     }
-    return values;
+    for (const std::string& word : unknown) {
+        if (word.size() > 1 && word[0] == '-') {
+            Usage(UnknownOption(word, catalog));
+        }
+    }
 }
 
 bool Takes(const CommandInfo& command, const std::string& option) {
@@ -66,11 +61,9 @@ bool Takes(const CommandInfo& command, const std::string& option) {
            command.options.end();
 }
 
-void CheckOptionsBelong(const po::variables_map& values, const CommandInfo& command,
-                        const OptionCatalog& catalog) {
-    for (const auto& [name, value] : values) {
-        if (value.defaulted() || name == "command" || name == "arguments" ||
-            catalog.IsGlobal(name) || Takes(command, name)) {
+void CheckOptionsBelong(const OptionCatalog& catalog, const CommandInfo& command) {
+    for (const std::string& name : catalog.Names()) {
+        if (!catalog.Given(name) || catalog.IsGlobal(name) || Takes(command, name)) {
             continue;
         }
         std::vector<std::string> takers;
@@ -97,14 +90,14 @@ void CheckArguments(const CommandLine& line, const CommandInfo& command) {
     Usage(std::string(command.name) + " takes " + command.arguments + ", not also '" + extra + "'");
 }
 
-void CheckStream(const CommandOptions& options, const po::variables_map& values) {
-    if (values.count("duration") == 0) {
+void CheckStream(const CommandOptions& options, const OptionCatalog& catalog) {
+    if (!catalog.Given("duration")) {
         return;
     }
     if (!options.continuous) {
         Usage("--duration streams, so it needs --continuous");
     }
-    if (!values["count"].defaulted()) {
+    if (catalog.Given("count")) {
         Usage("--count and --duration cannot both be given: a stream writes no image");
     }
     if (!std::isfinite(options.durationSeconds) || options.durationSeconds <= 0.0 ||
@@ -116,7 +109,7 @@ void CheckStream(const CommandOptions& options, const po::variables_map& values)
     }
 }
 
-void CheckValues(const CommandLine& line, const po::variables_map& values) {
+void CheckValues(const CommandLine& line, const OptionCatalog& catalog) {
     const CommandOptions& options = line.options;
     if (options.port < 0 || options.port >= kPorts) {
         Usage("--port must be 0 to 19, not " + std::to_string(options.port));
@@ -130,7 +123,7 @@ void CheckValues(const CommandLine& line, const po::variables_map& values) {
     if (line.global.quiet && line.global.verbose) {
         Usage("--quiet and --verbose cannot both be given");
     }
-    CheckStream(options, values);
+    CheckStream(options, catalog);
 }
 
 }  // namespace
@@ -138,10 +131,10 @@ void CheckValues(const CommandLine& line, const po::variables_map& values) {
 CommandLine ParseCommandLine(const std::vector<std::string>& words,
                              const std::string& defaultLibrary) {
     CommandLine line;
-    const OptionCatalog catalog(line, defaultLibrary);
-    const po::variables_map values = Parse(words, catalog);
+    OptionCatalog catalog(line, defaultLibrary);
+    Parse(words, catalog);
     // "--help" alone is "help"; "help --help" is the help of help.
-    if (line.global.help && values["command"].defaulted()) {
+    if (line.global.help && !catalog.Given("command")) {
         line.command = "help";
         line.global.help = false;
     }
@@ -156,8 +149,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words,
     if (line.global.help) {
         return line;
     }
-    CheckOptionsBelong(values, *command, catalog);
+    CheckOptionsBelong(catalog, *command);
     CheckArguments(line, *command);
-    CheckValues(line, values);
+    CheckValues(line, catalog);
     return line;
 }

@@ -1,5 +1,6 @@
 #include "tools/cvl-host/HelpText.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "tools/cvl-host/ExitCode.h"
@@ -45,6 +46,20 @@ std::string Padded(const std::string& text, size_t width) {
     return text + std::string(width > text.size() ? width - text.size() : 1, ' ');
 }
 
+// A titled list of options, their texts in one column past the longest usage.
+void PrintOptions(std::ostream& out, const std::string& title,
+                  const std::vector<OptionHelp>& options) {
+    size_t width = 0;
+    for (const OptionHelp& option : options) {
+        width = std::max(width, option.usage.size());
+    }
+    const size_t column = 2 + width + 2;
+    out << title << ":\n";
+    for (const OptionHelp& option : options) {
+        Wrap(out, "  " + Padded(option.usage, width + 2), option.text, column);
+    }
+}
+
 void PrintCommands(std::ostream& out) {
     out << "commands:\n";
     for (const CommandInfo& command : CommandTable()) {
@@ -67,12 +82,14 @@ void PrintToolHelp(std::ostream& out, const std::string& defaultLibrary) {
     const OptionCatalog catalog(unused, defaultLibrary);
     out << "usage: cvl-host [OPTIONS] [COMMAND] [ARGUMENTS]\n\n";
     Wrap(out, "",
-         "Plays the host application: loads the VaveZAZ camera driver with dlopen and drives the "
-         "cameras through its 18 entry points. Without a command it grabs.",
+         "Plays the host application: loads the VaveZAZ camera driver as a host does and drives "
+         "the cameras through its 18 entry points. Without a command it grabs.",
          0);
     out << "\n";
     PrintCommands(out);
-    out << "\n" << catalog.Global() << "\n";
+    out << "\n";
+    PrintOptions(out, "options of every command", catalog.Global());
+    out << "\n";
     PrintExitCodes(out);
     out << "\n'cvl-host help COMMAND' shows a command's options and examples.\n";
 }
@@ -89,9 +106,11 @@ void PrintCommandHelp(std::ostream& out, const CommandInfo& command,
     Wrap(out, "", command.description, 0);
     out << "\n";
     if (!command.options.empty()) {
-        out << catalog.ForCommand(command) << "\n";
+        PrintOptions(out, std::string(command.name) + " options", catalog.ForCommand(command));
+        out << "\n";
     }
-    out << catalog.Global() << "\n";
+    PrintOptions(out, "options of every command", catalog.Global());
+    out << "\n";
     out << "examples:\n";
     for (const CommandExample& example : command.examples) {
         out << "  " << example.commandLine << "\n";

@@ -1,93 +1,126 @@
 #include "tools/cvl-host/OptionCatalog.h"
 
 #include <algorithm>
-#include <boost/make_shared.hpp>
+#include <sstream>
+#include <type_traits>
 
-namespace po = boost::program_options;
+namespace {
+
+// A default worth showing: a number that is not 0, a text that is not empty.
+template <typename Value>
+std::string DefaultText(const Value& value) {
+    std::ostringstream text;
+    if constexpr (std::is_arithmetic<Value>::value) {
+        if (value != Value()) {
+            text << " (default: " << value << ")";
+        }
+    } else if constexpr (std::is_same<Value, std::string>::value) {
+        if (!value.empty()) {
+            text << " (default: " << value << ")";
+        }
+    }
+    return text.str();
+}
+
+}  // namespace
 
 OptionCatalog::OptionCatalog(CommandLine& target, const std::string& defaultLibrary) {
+    // The tool prints its own help, and says itself which words it does not
+    // know, with the nearest name.
+    parser_.set_help_flag();
+    parser_.allow_extras();
+
     GlobalOptions& global = target.global;
     CommandOptions& command = target.options;
-    Add("help,h", po::bool_switch(&global.help), "show the help of the tool or of the command",
-        true);
-    Add("library", po::value(&global.library)->default_value(defaultLibrary)->value_name("PATH"),
-        "the driver library to load", true);
-    Add("system-dir",
-        po::value(&global.systemDir)->default_value("cvl-host-system")->value_name("DIR"),
-        "the host's system directory: VaveZAZ.ini and VaveZAZ.log live here", true);
-    Add("verbose,v", po::bool_switch(&global.verbose), "print the driver's log lines", true);
-    Add("quiet,q", po::bool_switch(&global.quiet), "print only errors and the result (for scripts)",
-        true);
+    global.library = defaultLibrary;
+    global.systemDir = "cvl-host-system";
+    target.command = kDefaultCommand;
 
-    Add("camera", po::value(&command.camera)->value_name("NAME.N"),
-        "camera configuration (default: the first offered)", false);
-    Add("port", po::value(&command.port)->default_value(1)->value_name("N"), "host port, 0 to 19",
-        false);
-    Add("count", po::value(&command.count)->default_value(3)->value_name("N"), "images to grab",
-        false);
-    Add("continuous", po::bool_switch(&command.continuous),
-        "continuous mode: every buffer becomes an image, without doCVLGrab", false);
-    Add("duration", po::value(&command.durationSeconds)->value_name("SECONDS"),
-        "with --continuous: stream this long with a status line each second, write no image",
-        false);
-    Add("out", po::value(&command.outputDir)->value_name("DIR"),
-        "where images go (default: <system-dir>/images)", false);
-    Add("timeout-ms", po::value(&command.timeoutMs)->default_value(10000)->value_name("MS"),
-        "longest wait for one image", false);
-    Add("set", po::value(&command.settings)->composing()->value_name("NAME=VALUE"),
-        "write a property before printing them (repeatable)", false);
-    Add("open", po::bool_switch(&command.openFirst),
-        "open the configuration on --port first, so the dialog shows its image settings too",
-        false);
-    Add("parent", po::value(&command.parentWindow)->value_name("XID"),
-        "X11 window ID the dialog belongs to", false);
+    AddFlag("help", 'h', global.help, "show the help of the tool or of the command", true);
+    AddValue("library", global.library, "PATH", "the driver library to load", true);
+    AddValue("system-dir", global.systemDir, "DIR",
+             "the host's system directory: VaveZAZ.ini and VaveZAZ.log live here", true);
+    AddFlag("verbose", 'v', global.verbose, "print the driver's log lines", true);
+    AddFlag("quiet", 'q', global.quiet, "print only errors and the result (for scripts)", true);
 
-    hidden_.push_back(boost::make_shared<po::option_description>(
-        "command", po::value(&target.command)->default_value(kDefaultCommand), ""));
-    hidden_.push_back(
-        boost::make_shared<po::option_description>("arguments", po::value(&target.arguments), ""));
+    AddValue("camera", command.camera, "NAME.N",
+             "camera configuration (default: the first offered)", false);
+    AddValue("port", command.port, "N", "host port, 0 to 19", false);
+    AddValue("count", command.count, "N", "images to grab", false);
+    AddFlag("continuous", '\0', command.continuous,
+            "continuous mode: every buffer becomes an image, without doCVLGrab", false);
+    AddValue("duration", command.durationSeconds, "SECONDS",
+             "with --continuous: stream this long with a status line each second, write no image",
+             false);
+    AddValue("out", command.outputDir, "DIR", "where images go (default: <system-dir>/images)",
+             false);
+    AddValue("timeout-ms", command.timeoutMs, "MS", "longest wait for one image", false);
+    AddValue("set", command.settings, "NAME=VALUE",
+             "write a property before printing them (repeatable)", false);
+    AddFlag("open", '\0', command.openFirst,
+            "open the configuration on --port first, so the dialog shows its image settings too",
+            false);
+    AddValue("parent", command.parentWindow, "XID", "X11 window ID the dialog belongs to", false);
+
+    command_ = parser_.add_option("command", target.command);
+    parser_.add_option("arguments", target.arguments);
 }
 
-void OptionCatalog::Add(const char* name, const po::value_semantic* value, const char* text,
-                        bool global) {
-    auto option = boost::make_shared<po::option_description>(name, value, text);
-    options_[option->long_name()] = option;
+template <typename Value>
+void OptionCatalog::AddValue(const char* name, Value& field, const char* valueName,
+                             const char* text, bool global) {
+    CLI::Option* option = parser_.add_option(std::string("--") + name, field);
+    // "--set A=1 B=2" sets A only: B=2 is an argument of the command.
+    option->allow_extra_args(false);
+    if (std::is_same<Value, std::vector<std::string>>::value) {
+        option->take_all();
+    }
+    Remember(name, option, {std::string("--") + name + " " + valueName, text + DefaultText(field)},
+             global);
+}
+
+void OptionCatalog::AddFlag(const char* name, char shortName, bool& field, const char* text,
+                            bool global) {
+    const std::string longName = std::string("--") + name;
+    const std::string shortPart = shortName != '\0' ? std::string("-") + shortName : "";
+    const std::string names = shortPart.empty() ? longName : shortPart + "," + longName;
+    const std::string usage = shortPart.empty() ? longName : shortPart + ", " + longName;
+    Remember(name, parser_.add_flag(names, field), {usage, text}, global);
+}
+
+void OptionCatalog::Remember(const std::string& name, CLI::Option* option, OptionHelp help,
+                             bool global) {
+    options_[name] = Entry{option, std::move(help), global};
     if (global) {
-        globalNames_.push_back(option->long_name());
+        globalNames_.push_back(name);
     }
 }
 
-po::options_description OptionCatalog::Global() const {
-    po::options_description description("options of every command");
+std::vector<std::string> OptionCatalog::Parse(const std::vector<std::string>& words) {
+    // The parser takes the words last first.
+    parser_.parse(std::vector<std::string>(words.rbegin(), words.rend()));
+    return parser_.remaining();
+}
+
+bool OptionCatalog::Given(const std::string& name) const {
+    const CLI::Option* option = name == "command" ? command_ : options_.at(name).option;
+    return option->count() > 0;
+}
+
+std::vector<OptionHelp> OptionCatalog::Global() const {
+    std::vector<OptionHelp> help;
     for (const std::string& name : globalNames_) {
-        description.add(options_.at(name));
+        help.push_back(options_.at(name).help);
     }
-    return description;
+    return help;
 }
 
-po::options_description OptionCatalog::ForCommand(const CommandInfo& command) const {
-    po::options_description description(std::string(command.name) + " options");
+std::vector<OptionHelp> OptionCatalog::ForCommand(const CommandInfo& command) const {
+    std::vector<OptionHelp> help;
     for (const std::string& name : command.options) {
-        description.add(options_.at(name));
+        help.push_back(options_.at(name).help);
     }
-    return description;
-}
-
-po::options_description OptionCatalog::All() const {
-    po::options_description all;
-    for (const auto& entry : options_) {
-        all.add(entry.second);
-    }
-    for (const Option& option : hidden_) {
-        all.add(option);
-    }
-    return all;
-}
-
-po::positional_options_description OptionCatalog::Positional() const {
-    po::positional_options_description positional;
-    positional.add("command", 1).add("arguments", -1);
-    return positional;
+    return help;
 }
 
 bool OptionCatalog::IsGlobal(const std::string& name) const {

@@ -1,8 +1,12 @@
 // cvl-host: a small stand-in for the host machine-vision application. It loads
 // the driver as a host does and drives it through the 18 entry points.
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <limits.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <iostream>
@@ -17,6 +21,17 @@
 
 namespace {
 
+#ifdef _WIN32
+// The driver beside this program, where the build and an installation put it.
+std::string DefaultLibraryPath() {
+    char exe[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, exe, sizeof exe);
+    if (length == 0 || length >= sizeof exe) {
+        return "VaveZAZ.dll";
+    }
+    return (std::filesystem::path(exe).parent_path() / "VaveZAZ.dll").string();
+}
+#else
 // The driver in the library directory beside this program's: where the
 // install put it (VAVEZAZ_INSTALLED_LIBRARY is relative to the program's
 // directory), else the build tree's lib/. Without either, the dynamic
@@ -38,6 +53,7 @@ std::string DefaultLibraryPath() {
     }
     return soname;
 }
+#endif
 
 int PrintHelp(const CommandLine& line, const std::string& defaultLibrary) {
     std::string topic = line.command;
@@ -111,14 +127,15 @@ int RunSettingsCommand(const CommandLine& line, const std::string& systemDir, Co
         throw ToolError(ExitCode::kUsage,
                         "settings: name the configuration, e.g. cvl-host settings NAME.1");
     }
-    return RunSettings(systemDir + "/VaveZAZ.ini", configuration, assignments, console);
+    return RunSettings((std::filesystem::path(systemDir) / "VaveZAZ.ini").string(), configuration,
+                       assignments, console);
 }
 
 int Run(CommandLine& line) {
     std::filesystem::create_directories(line.global.systemDir);
     const std::string systemDir = std::filesystem::absolute(line.global.systemDir).string();
     if (line.options.outputDir.empty()) {
-        line.options.outputDir = systemDir + "/images";
+        line.options.outputDir = (std::filesystem::path(systemDir) / "images").string();
     }
     Console console(line.global.quiet);
     if (line.command == "settings") {
