@@ -17,7 +17,7 @@ trap 'rm -rf "$scratch"' EXIT
 corpus=${FUZZ_CORPUS:-$scratch/corpus}
 findings=build-fuzz/findings
 mkdir -p "$findings"
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:intercept_tls_get_addr=0}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tools/sanitizers/lsan.supp:print_suppressions=0}
 
 failed=0

@@ -5,7 +5,7 @@ case "$1" in
     default) build_dir=build ;;
     asan)
         build_dir=build-asan
-        export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+        export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0
         export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
         export LSAN_OPTIONS=suppressions=$PWD/tools/sanitizers/lsan.supp:print_suppressions=0
         ;;

@@ -55,7 +55,7 @@ class CameraNamesReference : public ContextFixture {
 }  // namespace
 
 TEST_F(CameraNamesReference, TheDriverOffersTheListedConfigurations) {
-    ASSERT_EQ(1, initialize(systemDir_.c_str(), LogCapture::Proc()));
+    ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
     std::vector<std::string> offered;
     for (const char** name = getCVLCameraConfigNames(); name != nullptr && *name != nullptr;
          ++name) {
@@ -72,7 +72,7 @@ TEST_F(CameraNamesReference, EachExampleOpensTheCameraItNames) {
         const std::string cameraCell = examples.Cell(row, "Camera");
         SCOPED_TRACE("host name " + hostName);
         // Each name in a fresh camera list: a search, or a manual camera.
-        ASSERT_EQ(1, initialize(systemDir_.c_str(), LogCapture::Proc()));
+        ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
         capture_.Clear();
         int size[2] = {0, 0};
         const int opened = openCVLPort(0, 1, hostName.c_str(), size);
