@@ -54,7 +54,7 @@ void CalibrationFilter::FillGrayscale(ImageBuffer&) {
     throw std::runtime_error("Grayscale image not supported for calibrated image buffer");
 }
 
-void CalibrationFilter::FillPoints(ImageBuffer& image, int32_t coordinate) {
-    CheckPointImage(image, coordinate, width_, scans_);
-    CopyPoints(image, coordinate, rangeValues_, xValues_);
+void CalibrationFilter::FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) {
+    CheckPointImage(image, coordinate, width_, scans_, rows);
+    CopyPoints(image, coordinate, rows, rangeValues_, xValues_);
 }

@@ -24,7 +24,7 @@ class CalibrationFilter : public ExtractionHelper {
     void FillGrayscale(ImageBuffer& image) override;
     // The calibrated height goes to `coordinate` bit for bit; Z also brings
     // the calibrated X.
-    void FillPoints(ImageBuffer& image, int32_t coordinate) override;
+    void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) override;
 
     // The calibrated points of the last buffer; the rectification stage reads
     // them from here.

@@ -68,8 +68,12 @@ void ExtractionHelper::CheckGrayscaleImage(const ImageBuffer& image, int32_t wid
     }
 }
 
+void ExtractionHelper::FillPoints(ImageBuffer& image, int32_t coordinate) {
+    FillPointRows(image, coordinate, {0, static_cast<int32_t>(image.GetHeight())});
+}
+
 void ExtractionHelper::CheckPointImage(const ImageBuffer& image, int32_t coordinate, int32_t width,
-                                       int32_t scans) {
+                                       int32_t scans, ScanRows rows) {
     if (coordinate < 1 || coordinate > 4) {
         throw std::runtime_error(
             (boost::format("ExtractionHelper: no point coordinate %d") % coordinate).str());
@@ -81,6 +85,11 @@ void ExtractionHelper::CheckPointImage(const ImageBuffer& image, int32_t coordin
         image.GetByteSize() < needed) {
         throw ImageMismatch(image, width, scans,
                             static_cast<int32_t>((coordinate + 1) * sizeof(float)));
+    }
+    if (rows.first < 0 || rows.count < 0 || rows.count > scans - rows.first) {
+        throw std::runtime_error((boost::format("ExtractionHelper: scans %d to %d of %d") %
+                                  rows.first % (int64_t{rows.first} + rows.count) % scans)
+                                     .str());
     }
 }
 
@@ -115,11 +124,17 @@ void CopyWordsOfStride(uint8_t* points, size_t count, size_t anyStride, int32_t 
 
 }  // namespace
 
-void ExtractionHelper::CopyPoints(ImageBuffer& image, int32_t coordinate, const float* values,
-                                  const float* xs) {
-    const size_t count = static_cast<size_t>(image.GetWidth()) * image.GetHeight();
+void ExtractionHelper::CopyPoints(ImageBuffer& image, int32_t coordinate, ScanRows rows,
+                                  const float* values, const float* xs) {
+    const auto width = static_cast<size_t>(image.GetWidth());
+    const size_t first = static_cast<size_t>(rows.first) * width;
+    const size_t count = static_cast<size_t>(rows.count) * width;
     const auto stride = static_cast<size_t>(image.GetBytesPerPixel());
-    uint8_t* points = image.GetData();
+    uint8_t* points = image.GetData() + first * stride;
+    values += first;
+    if (xs != nullptr) {
+        xs += first;
+    }
     switch (stride) {
         case 12:
             return CopyWordsOfStride<12>(points, count, stride, coordinate, values, xs);

@@ -10,6 +10,13 @@
 
 struct ImageSource;
 
+// Scans `first` to `first + count` of a buffer, and so the rows of a 3D
+// image made from it.
+struct ScanRows {
+    int32_t first = 0;
+    int32_t count = 0;
+};
+
 // Takes one subcomponent out of every delivered scan buffer with a camera API
 // filter and writes it into a host image: as 8-bit pixels, or as one float
 // coordinate of every 3D point.
@@ -27,7 +34,10 @@ class ExtractionHelper {
     virtual void FillGrayscale(ImageBuffer& image) = 0;
     // Writes float `coordinate` (1 Y, 2 Z, 3 C, 4 I) of every point of a 3D
     // image; point n takes element n of the result.
-    virtual void FillPoints(ImageBuffer& image, int32_t coordinate) = 0;
+    void FillPoints(ImageBuffer& image, int32_t coordinate);
+    // The same for the points of `rows` only, so that an adapter can finish a
+    // few scans of points while they are still in the cache.
+    virtual void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) = 0;
 
   protected:
     ExtractionHelper() = default;
@@ -41,38 +51,39 @@ class ExtractionHelper {
     // Throws unless the image holds exactly one byte per result element.
     static void CheckGrayscaleImage(const ImageBuffer& image, int32_t width, int32_t scans);
     // Throws unless the image holds `scans` rows of `width` points, each wide
-    // enough for float `coordinate`.
+    // enough for float `coordinate`, and `rows` lies within them.
     static void CheckPointImage(const ImageBuffer& image, int32_t coordinate, int32_t width,
-                                int32_t scans);
+                                int32_t scans, ScanRows rows);
 
-    // Point n of a checked image gets `values[n]` at `coordinate`, bit for
+    // Point n of the checked rows gets `values[n]` at `coordinate`, bit for
     // bit; Z also brings `xs[n]` as X. For calibrated and rectified points.
-    static void CopyPoints(ImageBuffer& image, int32_t coordinate, const float* values,
-                           const float* xs);
+    static void CopyPoints(ImageBuffer& image, int32_t coordinate, ScanRows rows,
+                           const float* values, const float* xs);
 
     // Points need not be float-aligned in the image's byte block.
     static void StoreFloat(uint8_t* at, float value) { std::memcpy(at, &value, sizeof value); }
 
-    // Point n of a checked image gets `valueAt(n)` at `coordinate`; Z also
+    // Point n of the checked rows gets `valueAt(n)` at `coordinate`; Z also
     // brings X, the point's column.
     template <typename ValueAt>
-    static void WritePoints(ImageBuffer& image, int32_t coordinate, ValueAt valueAt) {
+    static void WritePoints(ImageBuffer& image, int32_t coordinate, ScanRows rows,
+                            ValueAt valueAt) {
         if (coordinate == 2) {
-            WritePointRows<true>(image, coordinate, valueAt);
+            WritePointRows<true>(image, coordinate, rows, valueAt);
         } else {
-            WritePointRows<false>(image, coordinate, valueAt);
+            WritePointRows<false>(image, coordinate, rows, valueAt);
         }
     }
 
     template <bool withX, typename ValueAt>
-    static void WritePointRows(ImageBuffer& image, int32_t coordinate, ValueAt valueAt) {
+    static void WritePointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows,
+                               ValueAt valueAt) {
         const size_t stride = static_cast<size_t>(image.GetBytesPerPixel());
         const size_t offset = static_cast<size_t>(coordinate) * sizeof(float);
         const int32_t width = image.GetWidth();
-        const uint32_t height = image.GetHeight();
-        uint8_t* point = image.GetData();
-        size_t n = 0;
-        for (uint32_t scan = 0; scan < height; ++scan) {
+        size_t n = static_cast<size_t>(rows.first) * static_cast<size_t>(width);
+        uint8_t* point = image.GetData() + n * stride;
+        for (int32_t scan = 0; scan < rows.count; ++scan) {
             for (int32_t column = 0; column < width; ++column, ++n, point += stride) {
                 StoreFloat(point + offset, valueAt(n));
                 if constexpr (withX) {

@@ -44,9 +44,9 @@ void ExtractionHelperCOG::FillGrayscale(ImageBuffer& image) {
                        static_cast<size_t>(image.GetByteSize()));
 }
 
-void ExtractionHelperCOG::FillPoints(ImageBuffer& image, int32_t coordinate) {
-    CheckPointImage(image, coordinate, width_, scans_);
-    WritePoints(image, coordinate, [sums = sumWords_, xsums = xsumWords_](size_t n) {
+void ExtractionHelperCOG::FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) {
+    CheckPointImage(image, coordinate, width_, scans_, rows);
+    WritePoints(image, coordinate, rows, [sums = sumWords_, xsums = xsumWords_](size_t n) {
         const uint32_t sum = Sum(sums[n]);
         return sum == 0
                    ? 0.0f

@@ -15,7 +15,7 @@ class ExtractionHelperCOG : public ExtractionHelper {
     // The low byte of the truncated centre of gravity.
     void FillGrayscale(ImageBuffer& image) override;
     // The centre of gravity as a float; Z also sets X to the column.
-    void FillPoints(ImageBuffer& image, int32_t coordinate) override;
+    void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) override;
 
   private:
     // The top 3 bits of the Sum word are bits 16 to 18 of XSum; the low 13

@@ -47,13 +47,13 @@ void ExtractionHelperDirect::FillGrayscale(ImageBuffer& image) {
     grayscale::FillHighBytes(wordPixels_, out, count);
 }
 
-void ExtractionHelperDirect::FillPoints(ImageBuffer& image, int32_t coordinate) {
-    CheckPointImage(image, coordinate, width_, scans_);
+void ExtractionHelperDirect::FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) {
+    CheckPointImage(image, coordinate, width_, scans_, rows);
     if (bytePixels_ != nullptr) {
-        WritePoints(image, coordinate,
+        WritePoints(image, coordinate, rows,
                     [values = bytePixels_](size_t n) { return static_cast<float>(values[n]); });
     } else {
-        WritePoints(image, coordinate,
+        WritePoints(image, coordinate, rows,
                     [values = wordPixels_](size_t n) { return static_cast<float>(values[n]); });
     }
 }

@@ -15,7 +15,7 @@ class ExtractionHelperDirect : public ExtractionHelper {
     // 8-bit values are copied, 16-bit values give their high byte.
     void FillGrayscale(ImageBuffer& image) override;
     // The value goes to `coordinate` unscaled; Z also sets X to the column.
-    void FillPoints(ImageBuffer& image, int32_t coordinate) override;
+    void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) override;
 
   private:
     icon::ExtractionFilter filter_;

@@ -17,7 +17,7 @@ class ExtractionHelperScanCount : public ExtractionHelper {
     // Throws: scan positions make no grayscale image.
     void FillGrayscale(ImageBuffer& image) override;
     // Writes only `coordinate`.
-    void FillPoints(ImageBuffer& image, int32_t coordinate) override;
+    void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) override;
 
   private:
     float pulsesPerUnit_;

@@ -45,17 +45,22 @@ void ExtractionHelperScanMarks::FillGrayscale(ImageBuffer&) {
     throw std::runtime_error("Scan marks not supported for grayscale image");
 }
 
-void ExtractionHelperScanMarks::FillPoints(ImageBuffer& image, int32_t coordinate) {
-    CheckPointImage(image, coordinate, image.GetWidth(), scanCount_);
+void ExtractionHelperScanMarks::FillPointRows(ImageBuffer& image, int32_t coordinate,
+                                              ScanRows rows) {
+    CheckPointImage(image, coordinate, image.GetWidth(), scanCount_, rows);
     const size_t stride = static_cast<size_t>(image.GetBytesPerPixel());
     const int32_t width = image.GetWidth();
     const size_t wordsPerScan = static_cast<size_t>(wordsPerScan_);
-    const uint32_t* record = marks_;
     // The count wraps as a signed 32-bit value: the travel is taken modulo
-    // 2^32, so a buffer that crosses the wrap keeps counting forward.
-    const uint32_t base = relative_ ? record[0] : 0;
-    uint8_t* point = image.GetData() + static_cast<size_t>(coordinate) * sizeof(float);
-    for (int32_t scan = 0; scan < scanCount_; ++scan, record += wordsPerScan) {
+    // 2^32, so a buffer that crosses the wrap keeps counting forward. A
+    // relative travel counts from the buffer's first scan, whichever rows
+    // are written.
+    const uint32_t base = relative_ ? marks_[0] : 0;
+    const uint32_t* record = marks_ + static_cast<size_t>(rows.first) * wordsPerScan;
+    uint8_t* point = image.GetData() +
+                     static_cast<size_t>(rows.first) * static_cast<size_t>(width) * stride +
+                     static_cast<size_t>(coordinate) * sizeof(float);
+    for (int32_t scan = 0; scan < rows.count; ++scan, record += wordsPerScan) {
         const int32_t travel = static_cast<int32_t>(record[0] - base);
         const float y = static_cast<float>(static_cast<double>(travel) / divisor_);
         for (int32_t column = 0; column < width; ++column, point += stride) {

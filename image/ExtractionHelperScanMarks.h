@@ -17,7 +17,7 @@ class ExtractionHelperScanMarks : public ExtractionHelper {
     // Throws: scan positions make no grayscale image.
     void FillGrayscale(ImageBuffer& image) override;
     // Writes only `coordinate`.
-    void FillPoints(ImageBuffer& image, int32_t coordinate) override;
+    void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) override;
 
     // Overtriggers the camera counted over the scans of the last buffer.
     int32_t OvertrigCount() const;

@@ -191,21 +191,11 @@ void ImageAdapter3D::ProcessOneBuffer(const icon::IconBuffer& buffer) {
 }
 
 int32_t ImageAdapter3D::BuildPoints() {
-    ImageBuffer& image = *imageBuffer_;
-    yHelper_->FillPoints(image, 1);
-    mainHelper_->FillPoints(image, 2);
-    if (withContrastIntensity_) {
-        contrastHelper_->FillPoints(image, 3);
-        intensityHelper_->FillPoints(image, 4);
-    }
-    const size_t points = static_cast<size_t>(image.GetWidth()) * image.GetHeight();
-    if (points == 0) {
-        return 0;
-    }
-    if (laserCompensation_) {
-        return CompensateAndFilterHeights(image, points, laserPlaneAngle_, minHeight_, maxHeight_);
-    }
-    return FilterHeights(image, points, minHeight_, maxHeight_);
+    const PointHelpers helpers{yHelper_.get(), mainHelper_.get(),
+                               withContrastIntensity_ ? contrastHelper_.get() : nullptr,
+                               withContrastIntensity_ ? intensityHelper_.get() : nullptr};
+    const HeightWindow window{minHeight_, maxHeight_, laserCompensation_, laserPlaneAngle_};
+    return static_cast<int32_t>(::BuildPoints(*imageBuffer_, helpers, window));
 }
 
 ImageRow ImageAdapter3D::GetRow(int32_t row) {

@@ -63,7 +63,7 @@ void RectificationFilter::FillGrayscale(ImageBuffer&) {
     throw std::runtime_error("Grayscale image not supported for RectificationFilter");
 }
 
-void RectificationFilter::FillPoints(ImageBuffer& image, int32_t coordinate) {
-    CheckPointImage(image, coordinate, width_, scans_);
-    CopyPoints(image, coordinate, rangeValues_, xValues_);
+void RectificationFilter::FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) {
+    CheckPointImage(image, coordinate, width_, scans_, rows);
+    CopyPoints(image, coordinate, rows, rangeValues_, xValues_);
 }

@@ -23,7 +23,7 @@ class RectificationFilter : public ExtractionHelper {
     void FillGrayscale(ImageBuffer& image) override;
     // The rectified height goes to `coordinate` bit for bit; Z also brings
     // the cell's X.
-    void FillPoints(ImageBuffer& image, int32_t coordinate) override;
+    void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) override;
 
   private:
     std::unique_ptr<CalibrationFilter> calibrationStage_;

@@ -1,11 +1,20 @@
-// Laser-plane compensation and the height window over point images.
+// Laser-plane compensation and the height window over point images, and the
+// points built from a buffer a few scans at a time.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <memory>
+#include <vector>
 
+#include "icon/Simulation.h"
+#include "image/CalibrationFilter.h"
+#include "image/ExtractionHelperScanMarks.h"
+#include "image/ImageSource.h"
 #include "image/PointProcessing.h"
+#include "image/RectificationFilter.h"
 #include "tests/image/ImageTestSupport.h"
 
 using namespace imagetest;
@@ -94,4 +103,97 @@ TEST_F(PointProcessing, MorePointsThanTheImageHoldsAreRefused) {
     EXPECT_THROW(CompensateAndFilterHeights(*image, 9, 10.0, 1.0, 2.0), std::runtime_error);
     auto grayscale = PointImage(8, 4, 2);
     EXPECT_THROW(FilterHeights(*grayscale, 1, 1.0, 2.0), std::runtime_error);
+}
+
+namespace {
+
+const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
+const ImageSource kCogIntensity{"Hi3D 1", "Intensity", 0, 2, true};
+const ImageSource kMarks{"Hi3D 1", "Mark", 0, 0, true};
+
+// A buffer of the sample camera's scene and the helpers a calibrated,
+// rectified 3D adapter runs over it.
+struct CloudParts {
+    CloudParts(int32_t pointBits, int32_t scans)
+        : device(icon::sim::SimulationConfig::embeddedDefault().devices[0]),
+          format(icon::sim::defaultDataFormat(device, "Measurement")) {
+        buffer.init(format, scans);
+        icon::sim::SceneRenderer renderer(device, format);
+        // From the middle of the belt, where the scene's objects stand.
+        for (int32_t scan = 0; scan < scans; ++scan) {
+            renderer.renderScan(buffer, scan, 300 + scan);
+        }
+        main = std::make_unique<RectificationFilter>(
+            std::make_unique<CalibrationFilter>(format, kCogRange, scans,
+                                                icon::sim::calibrationText(device.sensor)),
+            device.sensor.columns);
+        y = std::make_unique<ExtractionHelperScanMarks>(format, kMarks, scans, 10.0f, true);
+        if (pointBits == 160) {
+            contrast = CreateExtractionHelper(format, kCogIntensity, scans);
+            intensity = CreateExtractionHelper(format, kMarks, scans);
+        }
+        for (ExtractionHelper* helper : Helpers()) {
+            if (helper != nullptr) {
+                helper->Extract(buffer);
+            }
+        }
+    }
+
+    PointHelpers Helpers() const { return {y.get(), main.get(), contrast.get(), intensity.get()}; }
+
+    icon::sim::DeviceConfig device;
+    icon::DataFormat format;
+    icon::IconBuffer buffer;
+    std::unique_ptr<ExtractionHelper> main, y, contrast, intensity;
+};
+
+std::vector<uint8_t> Bytes(ImageBuffer& image) {
+    return {image.GetData(), image.GetData() + image.GetByteSize()};
+}
+
+}  // namespace
+
+// The adapter builds a few scans at a time; every byte of the image must be
+// what filling the whole image and then filtering it gives, kept points,
+// their order and the compensated points after them alike. 37 scans end in a
+// part of a pass.
+TEST_F(PointProcessing, BuildingScansAtATimeGivesTheWholeImagePassesBitForBit) {
+    for (int32_t bits : {96, 160}) {
+        for (const HeightWindow& window :
+             {HeightWindow{5.0, 1000.0, true, 20.0}, HeightWindow{5.0, 80.0, false, 0.0}}) {
+            const CloudParts parts(bits, 37);
+            const int32_t columns = parts.device.sensor.columns;
+            ImageBuffer whole(bits, columns, 37);
+            for (int32_t coordinate = 1; coordinate <= 4; ++coordinate) {
+                if (ExtractionHelper* helper = parts.Helpers()[coordinate - 1]) {
+                    helper->FillPoints(whole, coordinate);
+                }
+            }
+            const size_t points = static_cast<size_t>(columns) * 37;
+            const int32_t expected =
+                window.compensate
+                    ? CompensateAndFilterHeights(whole, points, window.angleDegrees,
+                                                 window.minHeight, window.maxHeight)
+                    : FilterHeights(whole, points, window.minHeight, window.maxHeight);
+            ImageBuffer built(bits, columns, 37);
+            EXPECT_EQ(static_cast<size_t>(expected), BuildPoints(built, parts.Helpers(), window));
+            EXPECT_GT(expected, 0);
+            EXPECT_LT(static_cast<size_t>(expected), points) << "the window drops some points";
+            EXPECT_TRUE(Bytes(whole) == Bytes(built)) << bits << " bits";
+        }
+    }
+}
+
+TEST_F(PointProcessing, RowsAndRunsOutsideTheImageAreRefused) {
+    const CloudParts parts(96, 20);
+    ImageBuffer image(96, parts.device.sensor.columns, 20);
+    EXPECT_THROW(parts.main->FillPointRows(image, 2, {16, 5}), std::runtime_error);
+    EXPECT_THROW(parts.y->FillPointRows(image, 1, {-1, 2}), std::runtime_error);
+    EXPECT_NO_THROW(parts.main->FillPointRows(image, 2, {16, 4}));
+    const size_t points = static_cast<size_t>(parts.device.sensor.columns) * 20;
+    const HeightWindow window{0.0, 1.0, false, 0.0};
+    EXPECT_THROW(FilterPointRun(image, 10, 5, 1, window), std::runtime_error)
+        << "kept points cannot lie past the first point of the run";
+    EXPECT_THROW(FilterPointRun(image, 0, points - 1, 2, window), std::runtime_error);
+    EXPECT_THROW(FilterPointRun(image, 0, 1, SIZE_MAX, window), std::runtime_error);
 }
