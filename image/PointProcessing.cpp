@@ -1,5 +1,11 @@
 #include "image/PointProcessing.h"
 
+// The wide XYZ loop is for 64-bit x86: processors with AVX-512 all are.
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define VAVEZAZ_WIDE_POINTS 1
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -120,9 +126,163 @@ size_t FilterAny(uint8_t* points, size_t kept, size_t first, size_t count, size_
     return static_cast<size_t>(next - points) / stride;
 }
 
+#ifdef VAVEZAZ_WIDE_POINTS
+// Sixteen XYZ points (48 floats in three vectors) at a time: the same steps
+// as FilterFixed lane by lane, in float and double as there, no FMA. Y and Z
+// are gathered from the three vectors, compensated, put back and stored in
+// place; then the kept points are compressed to the front, which never
+// passes the end of the group. Returns the first point of the part group
+// left to the plain loop.
+#define VAVEZAZ_AVX512_POINTS __attribute__((target("avx512f,bmi2")))
+
+struct Lanes {
+    __m512i index;  // where lane j of a vector finds its point's Y or Z
+    __mmask16 y;    // the lanes of a vector that hold a Y
+    __mmask16 z;
+};
+
+// Float j of vector v (0 to 2) belongs to point (16 v + j) / 3.
+VAVEZAZ_AVX512_POINTS Lanes LanesOf(int v) {
+    int32_t index[16];
+    __mmask16 y = 0;
+    __mmask16 z = 0;
+    for (int j = 0; j < 16; ++j) {
+        const int at = 16 * v + j;
+        index[j] = at / 3;
+        y = static_cast<__mmask16>(y | (at % 3 == 1 ? 1u << j : 0u));
+        z = static_cast<__mmask16>(z | (at % 3 == 2 ? 1u << j : 0u));
+    }
+    return {_mm512_loadu_si512(index), y, z};
+}
+
+// Where float 3 i + k of the 48 in three vectors lies, for point i of 16:
+// in the first two below float 32, else in the third.
+struct GatherPlan {
+    __m512i inFirstTwo;
+    __m512i inThird;
+    __mmask16 third;
+};
+
+VAVEZAZ_AVX512_POINTS GatherPlan PlanOf(int k) {
+    int32_t low[16];
+    int32_t high[16];
+    __mmask16 third = 0;
+    for (int i = 0; i < 16; ++i) {
+        low[i] = (3 * i + k) & 31;
+        high[i] = (3 * i + k - 32) & 15;
+        third = static_cast<__mmask16>(third | (3 * i + k >= 32 ? 1u << i : 0u));
+    }
+    return {_mm512_loadu_si512(low), _mm512_loadu_si512(high), third};
+}
+
+VAVEZAZ_AVX512_POINTS __m512 Gather(const __m512 from[3], const GatherPlan& plan) {
+    const __m512 fromFirstTwo = _mm512_permutex2var_ps(from[0], plan.inFirstTwo, from[1]);
+    return _mm512_mask_permutexvar_ps(fromFirstTwo, plan.third, plan.inThird, from[2]);
+}
+
+// Halves of 16 floats as 8 doubles, and back. The zero-masking forms with
+// every lane set: g++ 12 takes the undefined source of the plain forms for an
+// uninitialised value.
+VAVEZAZ_AVX512_POINTS __m512d Widen(__m512 v, int half) {
+    const __m256d part = half == 0 ? _mm512_maskz_extractf64x4_pd(0xF, _mm512_castps_pd(v), 0)
+                                   : _mm512_maskz_extractf64x4_pd(0xF, _mm512_castps_pd(v), 1);
+    return _mm512_maskz_cvtps_pd(0xFF, _mm256_castpd_ps(part));
+}
+
+VAVEZAZ_AVX512_POINTS __m512 Join(__m512d low, __m512d high) {
+    const __m512d joined = _mm512_maskz_insertf64x4(
+        0xFF,
+        _mm512_maskz_insertf64x4(0xFF, _mm512_setzero_pd(),
+                                 _mm256_castps_pd(_mm512_maskz_cvtpd_ps(0xFF, low)), 0),
+        _mm256_castps_pd(_mm512_maskz_cvtpd_ps(0xFF, high)), 1);
+    return _mm512_castpd_ps(joined);
+}
+
+// Y on by Z times the tangent in double, rounded to float, for 16 lanes.
+VAVEZAZ_AVX512_POINTS __m512 MovedY(__m512 y, __m512 z, __m512d tangent) {
+    const __m512d low = _mm512_add_pd(Widen(y, 0), _mm512_mul_pd(Widen(z, 0), tangent));
+    const __m512d high = _mm512_add_pd(Widen(y, 1), _mm512_mul_pd(Widen(z, 1), tangent));
+    return Join(low, high);
+}
+
+VAVEZAZ_AVX512_POINTS __mmask16 InWindow(__m512 z, double minHeight, double maxHeight) {
+    const __m512d lowest = _mm512_set1_pd(minHeight);
+    const __m512d highest = _mm512_set1_pd(maxHeight);
+    __mmask16 keep = 0;
+    for (int half = 0; half < 2; ++half) {
+        const __m512d height = Widen(z, half);
+        const __mmask8 in = _mm512_cmp_pd_mask(height, lowest, _CMP_GE_OQ) &
+                            _mm512_cmp_pd_mask(height, highest, _CMP_LE_OQ);
+        keep = static_cast<__mmask16>(keep | (in << (8 * half)));
+    }
+    return keep;
+}
+
+template <bool compensate>
+VAVEZAZ_AVX512_POINTS size_t FilterXyzAvx512(uint8_t* points, size_t& kept, size_t n, size_t end,
+                                             const LaserPlane& plane, double minHeight,
+                                             double maxHeight) {
+    const Lanes lanes[3] = {LanesOf(0), LanesOf(1), LanesOf(2)};
+    const GatherPlan ys = PlanOf(1);
+    const GatherPlan zs = PlanOf(2);
+    const __m512 cosine = _mm512_set1_ps(plane.cosine);
+    const __m512d tangent = _mm512_set1_pd(plane.tangent);
+    for (; n + 16 <= end; n += 16) {
+        float* group = reinterpret_cast<float*>(points + n * 12);
+        __m512 v[3] = {_mm512_loadu_ps(group), _mm512_loadu_ps(group + 16),
+                       _mm512_loadu_ps(group + 32)};
+        __m512 z = Gather(v, zs);
+        if constexpr (compensate) {
+            z = _mm512_mul_ps(z, cosine);
+            const __m512 y = MovedY(Gather(v, ys), z, tangent);
+            for (int r = 0; r < 3; ++r) {
+                v[r] = _mm512_mask_permutexvar_ps(v[r], lanes[r].y, lanes[r].index, y);
+                v[r] = _mm512_mask_permutexvar_ps(v[r], lanes[r].z, lanes[r].index, z);
+                _mm512_storeu_ps(group + 16 * r, v[r]);
+            }
+        }
+        const __mmask16 keep = InWindow(z, minHeight, maxHeight);
+        // Each point's bit three times: one per float.
+        const uint64_t floats = _pdep_u64(keep, 0x249249249249ull) * 7;
+        float* to = reinterpret_cast<float*>(points + kept * 12);
+        for (int r = 0; r < 3; ++r) {
+            const auto part = static_cast<__mmask16>(floats >> (16 * r));
+            _mm512_mask_compressstoreu_ps(to, part, v[r]);
+            to += __builtin_popcount(part);
+        }
+        kept += static_cast<size_t>(__builtin_popcount(keep));
+    }
+    _mm256_zeroupper();
+    return n;
+}
+
+bool HasAvx512Points() {
+    static const bool supported =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("bmi2");
+    return supported;
+}
+#endif
+
+// XYZ points take the wide loop where the processor has it, for whole groups.
+template <bool compensate>
+size_t FilterXyz(uint8_t* points, size_t kept, size_t first, size_t count, const LaserPlane& plane,
+                 double minHeight, double maxHeight, bool wide) {
+#ifdef VAVEZAZ_WIDE_POINTS
+    if (wide && HasAvx512Points()) {
+        const size_t rest = FilterXyzAvx512<compensate>(points, kept, first, first + count, plane,
+                                                        minHeight, maxHeight);
+        count -= rest - first;
+        first = rest;
+    }
+#else
+    (void)wide;
+#endif
+    return FilterFixed<12, compensate>(points, kept, first, count, plane, minHeight, maxHeight);
+}
+
 template <bool compensate>
 size_t FilterAnyStride(ImageBuffer& image, size_t kept, size_t first, size_t count,
-                       const LaserPlane& plane, double minHeight, double maxHeight) {
+                       const LaserPlane& plane, double minHeight, double maxHeight, bool wide) {
     if (kept > first || count > SIZE_MAX - first) {
         throw std::runtime_error("PointProcessing: the kept points overtake the points given");
     }
@@ -130,8 +290,8 @@ size_t FilterAnyStride(ImageBuffer& image, size_t kept, size_t first, size_t cou
     uint8_t* data = image.GetData();
     switch (stride) {
         case 12:
-            return FilterFixed<12, compensate>(data, kept, first, count, plane, minHeight,
-                                               maxHeight);
+            return FilterXyz<compensate>(data, kept, first, count, plane, minHeight, maxHeight,
+                                         wide);
         case 20:
             return FilterFixed<20, compensate>(data, kept, first, count, plane, minHeight,
                                                maxHeight);
@@ -159,14 +319,28 @@ int32_t FilterHeights(ImageBuffer& image, size_t points, double minHeight, doubl
         FilterPointRun(image, 0, 0, points, {minHeight, maxHeight, false, 0.0}));
 }
 
-size_t FilterPointRun(ImageBuffer& image, size_t kept, size_t first, size_t count,
-                      const HeightWindow& window) {
+namespace {
+
+size_t FilterPointRunOn(bool wide, ImageBuffer& image, size_t kept, size_t first, size_t count,
+                        const HeightWindow& window) {
     if (window.compensate) {
         return FilterAnyStride<true>(image, kept, first, count, PlaneAt(window.angleDegrees),
-                                     window.minHeight, window.maxHeight);
+                                     window.minHeight, window.maxHeight, wide);
     }
     return FilterAnyStride<false>(image, kept, first, count, LaserPlane(), window.minHeight,
-                                  window.maxHeight);
+                                  window.maxHeight, wide);
+}
+
+}  // namespace
+
+size_t FilterPointRun(ImageBuffer& image, size_t kept, size_t first, size_t count,
+                      const HeightWindow& window) {
+    return FilterPointRunOn(true, image, kept, first, count, window);
+}
+
+size_t FilterPointRunPortable(ImageBuffer& image, size_t kept, size_t first, size_t count,
+                              const HeightWindow& window) {
+    return FilterPointRunOn(false, image, kept, first, count, window);
 }
 
 size_t BuildPoints(ImageBuffer& image, const PointHelpers& helpers, const HeightWindow& window) {
