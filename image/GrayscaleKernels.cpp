@@ -266,7 +266,27 @@ void FillHighBytesAvx2(const uint16_t* words, uint8_t* bytes, size_t count) {
 }
 #endif
 
-void FillCog(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count) {
+namespace {
+
+// Elements per block; a multiple of every wide path's step, so only the block
+// at the start of a plane, the one that may be short, reaches a plain tail.
+constexpr size_t kBlock = 32768;
+
+// The extraction filter has just written its plane front to back, so the end
+// of the plane is what the cache still holds and the start is what it lost
+// first. Taking the blocks from the end reads the cached part before the
+// misses push it out; each block runs front to back for the prefetcher.
+template <typename Fill>
+void EndFirst(size_t count, Fill fill) {
+    size_t end = count;
+    while (end > 0) {
+        const size_t begin = end > kBlock ? end - kBlock : 0;
+        fill(begin, end - begin);
+        end = begin;
+    }
+}
+
+void FillCogWidest(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count) {
     if (HasAvx512()) {
         FillCogAvx512(sums, xsums, bytes, count);
     } else if (HasAvx2()) {
@@ -276,7 +296,7 @@ void FillCog(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t
     }
 }
 
-void FillHighBytes(const uint16_t* words, uint8_t* bytes, size_t count) {
+void FillHighBytesWidest(const uint16_t* words, uint8_t* bytes, size_t count) {
     if (HasAvx512()) {
         FillHighBytesAvx512(words, bytes, count);
     } else if (HasAvx2()) {
@@ -284,6 +304,19 @@ void FillHighBytes(const uint16_t* words, uint8_t* bytes, size_t count) {
     } else {
         FillHighBytesPortable(words, bytes, count);
     }
+}
+
+}  // namespace
+
+void FillCog(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes, size_t count) {
+    EndFirst(count, [&](size_t first, size_t n) {
+        FillCogWidest(sums + first, xsums + first, bytes + first, n);
+    });
+}
+
+void FillHighBytes(const uint16_t* words, uint8_t* bytes, size_t count) {
+    EndFirst(count,
+             [&](size_t first, size_t n) { FillHighBytesWidest(words + first, bytes + first, n); });
 }
 
 }  // namespace grayscale

@@ -202,3 +202,20 @@ TEST(GrayscaleKernelsTest, EveryPathGivesTheHighByteOfEverySixteenBitWord) {
         EXPECT_TRUE(HighBytesOfEveryWord(grayscale::FillHighBytesAvx512));
     }
 }
+
+// The chosen paths take long planes in blocks from the end; a plane of
+// several blocks and a part block must come out whole and in place.
+TEST(GrayscaleKernelsTest, ChosenCogPathFillsAPlaneOfManyBlocksWhole) {
+    const size_t count = 3 * 32768 + 4099;
+    std::vector<uint16_t> sums(count);
+    std::vector<uint16_t> xsums(count);
+    for (size_t n = 0; n < count; ++n) {
+        sums[n] = static_cast<uint16_t>(n * 2654435761u >> 7);
+        xsums[n] = static_cast<uint16_t>(n * 40503u + 17);
+    }
+    std::vector<uint8_t> want(count + 1, 0xA5);
+    std::vector<uint8_t> got(count + 1, 0xA5);
+    grayscale::FillCogPortable(sums.data(), xsums.data(), want.data(), count);
+    grayscale::FillCog(sums.data(), xsums.data(), got.data(), count);
+    EXPECT_EQ(got, want);
+}
