@@ -61,18 +61,28 @@ class Row:
         self.cold_copy = cold_copy
 
 
-def grayscale(label, before, case, goal, plane):
-    return Row(label, before, "extraction_bench", case, goal, plain, f"BM_Memcpy/{plane}",
-               "BM_Memcpy/1", f"BM_MemcpyCold/{plane}")
+def grayscale(label, before, case, goal, plane, ring=1):
+    """A grayscale case against the copies of its bytes: ring 1 copies one
+    buffer over and over, ring 4 the next of four, as the case takes its
+    delivered buffers and images."""
+    return Row(label, before, "extraction_bench", case, goal, plain,
+               f"BM_Memcpy/{plane}/{ring}", f"BM_Memcpy/1/{ring}", f"BM_MemcpyCold/{plane}")
 
+
+RING = 4
 
 ROWS = [
-    grayscale("Direct 8-bit (extract + fill)", "48 µs, 2.6 ×", "BM_DirectByte",
+    grayscale("Direct 8-bit (extract + fill)", "48 µs, 2.6 ×", "BM_DirectByte/1",
               "2.0 × input", 1),
-    grayscale("Direct 16-bit (extract + fill)", "166 µs, 1.7 ×", "BM_DirectWord",
+    grayscale(f"Direct 8-bit, {RING} buffers and images in turn", "", f"BM_DirectByte/{RING}",
+              "2.0 × input", 1, RING),
+    grayscale("Direct 16-bit (extract + fill)", "166 µs, 1.7 ×", "BM_DirectWord/1",
               "1.5 × input", 2),
+    grayscale(f"Direct 16-bit, {RING} in turn", "", f"BM_DirectWord/{RING}", "1.5 × input", 2,
+              RING),
     grayscale("Direct 16-bit, fill alone", "", "BM_DirectWordFill", "", 2),
-    grayscale("COG (extract + fill)", "642 µs, 3.0 ×", "BM_Cog", "1.8 × input", 4),
+    grayscale("COG (extract + fill)", "642 µs, 3.0 ×", "BM_Cog/1", "1.8 × input", 4),
+    grayscale(f"COG, {RING} in turn", "", f"BM_Cog/{RING}", "1.8 × input", 4, RING),
     grayscale("COG, fill alone", "", "BM_CogFill", "0.8 × input", 4),
     Row("`getCVLGrabRow`, one 1536-byte row", "158 ns, 6.8 ×", "driver_bench", "BM_GrabRow",
         "2 × output", output_copy="BM_MemcpyRow"),
