@@ -1,6 +1,6 @@
 #include "image/PointProcessing.h"
 
-// The wide XYZ loop is for 64-bit x86: processors with AVX-512 all are.
+// The wide point loop is for 64-bit x86: processors with AVX-512 all are.
 #if defined(__x86_64__)
 #include <immintrin.h>
 #define VAVEZAZ_WIDE_POINTS 1
@@ -127,12 +127,12 @@ size_t FilterAny(uint8_t* points, size_t kept, size_t first, size_t count, size_
 }
 
 #ifdef VAVEZAZ_WIDE_POINTS
-// Sixteen XYZ points (48 floats in three vectors) at a time: the same steps
-// as FilterFixed lane by lane, in float and double as there, no FMA. Y and Z
-// are gathered from the three vectors, compensated, put back and stored in
-// place; then the kept points are compressed to the front, which never
-// passes the end of the group. Returns the first point of the part group
-// left to the plain loop.
+// Sixteen points at a time, XYZ (48 floats in three vectors) or XYZCI (80
+// floats in five): the same steps as FilterFixed lane by lane, in float and
+// double as there, no FMA. Y and Z are gathered from the vectors,
+// compensated, put back and stored in place; then the kept points are
+// compressed to the front, which never passes the end of the group. Returns
+// the first point of the part group left to the plain loop.
 #define VAVEZAZ_AVX512_POINTS __attribute__((target("avx512f,bmi2")))
 
 struct Lanes {
@@ -141,43 +141,54 @@ struct Lanes {
     __mmask16 z;
 };
 
-// Float j of vector v (0 to 2) belongs to point (16 v + j) / 3.
-VAVEZAZ_AVX512_POINTS Lanes LanesOf(int v) {
+// Float j of vector v belongs to point (16 v + j) / floats.
+VAVEZAZ_AVX512_POINTS Lanes LanesOf(int v, int floats) {
     int32_t index[16];
     __mmask16 y = 0;
     __mmask16 z = 0;
     for (int j = 0; j < 16; ++j) {
         const int at = 16 * v + j;
-        index[j] = at / 3;
-        y = static_cast<__mmask16>(y | (at % 3 == 1 ? 1u << j : 0u));
-        z = static_cast<__mmask16>(z | (at % 3 == 2 ? 1u << j : 0u));
+        index[j] = at / floats;
+        y = static_cast<__mmask16>(y | (at % floats == 1 ? 1u << j : 0u));
+        z = static_cast<__mmask16>(z | (at % floats == 2 ? 1u << j : 0u));
     }
     return {_mm512_loadu_si512(index), y, z};
 }
 
-// Where float 3 i + k of the 48 in three vectors lies, for point i of 16:
-// in the first two below float 32, else in the third.
+// Where float `floats` i + k of a group lies, for point i of 16: in the pair
+// of vectors p = that float / 32 (the last "pair" of an odd count is one
+// vector), at the float's place in the pair.
 struct GatherPlan {
-    __m512i inFirstTwo;
-    __m512i inThird;
-    __mmask16 third;
+    __m512i index[3];
+    __mmask16 pair[3];
 };
 
-VAVEZAZ_AVX512_POINTS GatherPlan PlanOf(int k) {
-    int32_t low[16];
-    int32_t high[16];
-    __mmask16 third = 0;
+VAVEZAZ_AVX512_POINTS GatherPlan PlanOf(int floats, int k) {
+    int32_t index[3][16];
+    GatherPlan plan{};
     for (int i = 0; i < 16; ++i) {
-        low[i] = (3 * i + k) & 31;
-        high[i] = (3 * i + k - 32) & 15;
-        third = static_cast<__mmask16>(third | (3 * i + k >= 32 ? 1u << i : 0u));
+        const int at = floats * i + k;
+        for (int p = 0; p < 3; ++p) {
+            index[p][i] = at & 31;
+        }
+        plan.pair[at / 32] = static_cast<__mmask16>(plan.pair[at / 32] | 1u << i);
     }
-    return {_mm512_loadu_si512(low), _mm512_loadu_si512(high), third};
+    for (int p = 0; p < 3; ++p) {
+        plan.index[p] = _mm512_loadu_si512(index[p]);
+    }
+    return plan;
 }
 
-VAVEZAZ_AVX512_POINTS __m512 Gather(const __m512 from[3], const GatherPlan& plan) {
-    const __m512 fromFirstTwo = _mm512_permutex2var_ps(from[0], plan.inFirstTwo, from[1]);
-    return _mm512_mask_permutexvar_ps(fromFirstTwo, plan.third, plan.inThird, from[2]);
+template <int floats>
+VAVEZAZ_AVX512_POINTS __m512 Gather(const __m512 from[floats], const GatherPlan& plan) {
+    __m512 gathered = _mm512_permutex2var_ps(from[0], plan.index[0], from[1]);
+    for (int p = 1; 2 * p < floats; ++p) {
+        const __m512 part =
+            2 * p + 1 < floats ? _mm512_permutex2var_ps(from[2 * p], plan.index[p], from[2 * p + 1])
+                               : _mm512_maskz_permutexvar_ps(0xFFFF, plan.index[p], from[2 * p]);
+        gathered = _mm512_mask_mov_ps(gathered, plan.pair[p], part);
+    }
+    return gathered;
 }
 
 // Halves of 16 floats as 8 doubles, and back. The zero-masking forms with
@@ -218,35 +229,54 @@ VAVEZAZ_AVX512_POINTS __mmask16 InWindow(__m512 z, double minHeight, double maxH
     return keep;
 }
 
-template <bool compensate>
-VAVEZAZ_AVX512_POINTS size_t FilterXyzAvx512(uint8_t* points, size_t& kept, size_t n, size_t end,
-                                             const LaserPlane& plane, double minHeight,
-                                             double maxHeight) {
-    const Lanes lanes[3] = {LanesOf(0), LanesOf(1), LanesOf(2)};
-    const GatherPlan ys = PlanOf(1);
-    const GatherPlan zs = PlanOf(2);
+// Each point's keep bit `floats` times, one per float of the group, eight
+// points at a time.
+template <int floats>
+VAVEZAZ_AVX512_POINTS unsigned __int128 FloatsKept(__mmask16 keep) {
+    uint64_t everyPoint = 0;
+    for (int i = 0; i < 8; ++i) {
+        everyPoint |= uint64_t{1} << (floats * i);
+    }
+    const uint64_t allFloats = (uint64_t{1} << floats) - 1;
+    const uint64_t low = _pdep_u64(keep & 0xFFu, everyPoint) * allFloats;
+    const uint64_t high = _pdep_u64(static_cast<uint32_t>(keep) >> 8, everyPoint) * allFloats;
+    return low | static_cast<unsigned __int128>(high) << (8 * floats);
+}
+
+template <int floats, bool compensate>
+VAVEZAZ_AVX512_POINTS size_t FilterAvx512(uint8_t* points, size_t& kept, size_t n, size_t end,
+                                          const LaserPlane& plane, double minHeight,
+                                          double maxHeight) {
+    constexpr size_t stride = floats * sizeof(float);
+    Lanes lanes[floats];
+    for (int v = 0; v < floats; ++v) {
+        lanes[v] = LanesOf(v, floats);
+    }
+    const GatherPlan ys = PlanOf(floats, 1);
+    const GatherPlan zs = PlanOf(floats, 2);
     const __m512 cosine = _mm512_set1_ps(plane.cosine);
     const __m512d tangent = _mm512_set1_pd(plane.tangent);
     for (; n + 16 <= end; n += 16) {
-        float* group = reinterpret_cast<float*>(points + n * 12);
-        __m512 v[3] = {_mm512_loadu_ps(group), _mm512_loadu_ps(group + 16),
-                       _mm512_loadu_ps(group + 32)};
-        __m512 z = Gather(v, zs);
+        float* group = reinterpret_cast<float*>(points + n * stride);
+        __m512 v[floats];
+        for (int r = 0; r < floats; ++r) {
+            v[r] = _mm512_loadu_ps(group + 16 * r);
+        }
+        __m512 z = Gather<floats>(v, zs);
         if constexpr (compensate) {
             z = _mm512_mul_ps(z, cosine);
-            const __m512 y = MovedY(Gather(v, ys), z, tangent);
-            for (int r = 0; r < 3; ++r) {
+            const __m512 y = MovedY(Gather<floats>(v, ys), z, tangent);
+            for (int r = 0; r < floats; ++r) {
                 v[r] = _mm512_mask_permutexvar_ps(v[r], lanes[r].y, lanes[r].index, y);
                 v[r] = _mm512_mask_permutexvar_ps(v[r], lanes[r].z, lanes[r].index, z);
                 _mm512_storeu_ps(group + 16 * r, v[r]);
             }
         }
         const __mmask16 keep = InWindow(z, minHeight, maxHeight);
-        // Each point's bit three times: one per float.
-        const uint64_t floats = _pdep_u64(keep, 0x249249249249ull) * 7;
-        float* to = reinterpret_cast<float*>(points + kept * 12);
-        for (int r = 0; r < 3; ++r) {
-            const auto part = static_cast<__mmask16>(floats >> (16 * r));
+        const unsigned __int128 keptFloats = FloatsKept<floats>(keep);
+        float* to = reinterpret_cast<float*>(points + kept * stride);
+        for (int r = 0; r < floats; ++r) {
+            const auto part = static_cast<__mmask16>(keptFloats >> (16 * r));
             _mm512_mask_compressstoreu_ps(to, part, v[r]);
             to += __builtin_popcount(part);
         }
@@ -263,21 +293,22 @@ bool HasAvx512Points() {
 }
 #endif
 
-// XYZ points take the wide loop where the processor has it, for whole groups.
-template <bool compensate>
-size_t FilterXyz(uint8_t* points, size_t kept, size_t first, size_t count, const LaserPlane& plane,
-                 double minHeight, double maxHeight, bool wide) {
+// XYZ and XYZCI points take the wide loop where the processor has it, for
+// whole groups.
+template <size_t stride, bool compensate>
+size_t FilterGroups(uint8_t* points, size_t kept, size_t first, size_t count,
+                    const LaserPlane& plane, double minHeight, double maxHeight, bool wide) {
 #ifdef VAVEZAZ_WIDE_POINTS
     if (wide && HasAvx512Points()) {
-        const size_t rest = FilterXyzAvx512<compensate>(points, kept, first, first + count, plane,
-                                                        minHeight, maxHeight);
+        const size_t rest = FilterAvx512<stride / sizeof(float), compensate>(
+            points, kept, first, first + count, plane, minHeight, maxHeight);
         count -= rest - first;
         first = rest;
     }
 #else
     (void)wide;
 #endif
-    return FilterFixed<12, compensate>(points, kept, first, count, plane, minHeight, maxHeight);
+    return FilterFixed<stride, compensate>(points, kept, first, count, plane, minHeight, maxHeight);
 }
 
 template <bool compensate>
@@ -290,11 +321,11 @@ size_t FilterAnyStride(ImageBuffer& image, size_t kept, size_t first, size_t cou
     uint8_t* data = image.GetData();
     switch (stride) {
         case 12:
-            return FilterXyz<compensate>(data, kept, first, count, plane, minHeight, maxHeight,
-                                         wide);
+            return FilterGroups<12, compensate>(data, kept, first, count, plane, minHeight,
+                                                maxHeight, wide);
         case 20:
-            return FilterFixed<20, compensate>(data, kept, first, count, plane, minHeight,
-                                               maxHeight);
+            return FilterGroups<20, compensate>(data, kept, first, count, plane, minHeight,
+                                                maxHeight, wide);
         default:
             return FilterAny<compensate>(data, kept, first, count, stride, plane, minHeight,
                                          maxHeight);

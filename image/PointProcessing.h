@@ -42,8 +42,8 @@ struct HeightWindow {
 // follow them. Returns how many are kept in all.
 size_t FilterPointRun(ImageBuffer& image, size_t kept, size_t first, size_t count,
                       const HeightWindow& window);
-// The same on the plain loops only. FilterPointRun takes 16 XYZ points at a
-// time where the processor has AVX-512; both give the same bytes, which the
+// The same on the plain loops only. FilterPointRun takes 16 XYZ or XYZCI
+// points at a time where the processor has AVX-512; both give the same bytes, which the
 // tests hold them to.
 size_t FilterPointRunPortable(ImageBuffer& image, size_t kept, size_t first, size_t count,
                               const HeightWindow& window);

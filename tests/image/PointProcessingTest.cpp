@@ -201,11 +201,11 @@ TEST_F(PointProcessing, RowsAndRunsOutsideTheImageAreRefused) {
     EXPECT_THROW(FilterPointRun(image, 0, 1, SIZE_MAX, window), std::runtime_error);
 }
 
-// XYZ points go 16 at a time on processors with AVX-512 (on others both runs
-// take the plain loops). Random points, with heights on and around the
-// window's ends, not-a-number and infinities, in runs that end in a part
+// XYZ and XYZCI points go 16 at a time on processors with AVX-512 (on others
+// both runs take the plain loops). Random points, with heights on and around
+// the window's ends, not-a-number and infinities, in runs that end in a part
 // group and start after points kept before them.
-TEST_F(PointProcessing, TheWideXyzLoopGivesThePlainLoopsBytes) {
+TEST_F(PointProcessing, TheWideLoopsGiveThePlainLoopsBytes) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> spread(-50.0f, 150.0f);
     const float specials[] = {5.0f,
@@ -218,28 +218,35 @@ TEST_F(PointProcessing, TheWideXyzLoopGivesThePlainLoopsBytes) {
                               INFINITY,
                               -INFINITY};
     constexpr size_t kPoints = 16 * 37 + 7;
-    auto image = PointImage(96, kPoints, 1);
-    for (size_t n = 0; n < kPoints; ++n) {
-        const uint32_t xBits = static_cast<uint32_t>(random());
-        float x;
-        std::memcpy(&x, &xBits, sizeof x);
-        const float z = n % 5 == 0 ? specials[random() % std::size(specials)] : spread(random);
-        SetPoint(*image, n, {x, spread(random), z});
-    }
-    for (const HeightWindow& window :
-         {HeightWindow{5.0, 100.0, true, 20.0}, HeightWindow{5.0, 100.0, true, -35.0},
-          HeightWindow{5.0, 100.0, true, 0.0}, HeightWindow{5.0, 100.0, false, 0.0},
-          HeightWindow{-INFINITY, INFINITY, true, 60.0}}) {
-        for (const auto& [kept, first] : {std::pair<size_t, size_t>{0, 0}, {3, 10}}) {
-            auto wide = PointImage(96, kPoints, 1);
-            auto plain = PointImage(96, kPoints, 1);
-            std::memcpy(wide->GetData(), image->GetData(), image->GetByteSize());
-            std::memcpy(plain->GetData(), image->GetData(), image->GetByteSize());
-            const size_t count = kPoints - first;
-            EXPECT_EQ(FilterPointRunPortable(*plain, kept, first, count, window),
-                      FilterPointRun(*wide, kept, first, count, window));
-            EXPECT_TRUE(Bytes(*plain) == Bytes(*wide))
-                << "angle " << window.angleDegrees << ", from point " << first;
+    for (const int32_t bits : {96, 160}) {
+        auto image = PointImage(bits, kPoints, 1);
+        for (size_t n = 0; n < kPoints; ++n) {
+            const uint32_t xBits = static_cast<uint32_t>(random());
+            float x;
+            std::memcpy(&x, &xBits, sizeof x);
+            const float z = n % 5 == 0 ? specials[random() % std::size(specials)] : spread(random);
+            std::vector<float> point{x, spread(random), z};
+            if (bits == 160) {
+                point.push_back(spread(random));
+                point.push_back(static_cast<float>(n));
+            }
+            SetPoint(*image, n, point);
+        }
+        for (const HeightWindow& window :
+             {HeightWindow{5.0, 100.0, true, 20.0}, HeightWindow{5.0, 100.0, true, -35.0},
+              HeightWindow{5.0, 100.0, true, 0.0}, HeightWindow{5.0, 100.0, false, 0.0},
+              HeightWindow{-INFINITY, INFINITY, true, 60.0}}) {
+            for (const auto& [kept, first] : {std::pair<size_t, size_t>{0, 0}, {3, 10}}) {
+                auto wide = PointImage(bits, kPoints, 1);
+                auto plain = PointImage(bits, kPoints, 1);
+                std::memcpy(wide->GetData(), image->GetData(), image->GetByteSize());
+                std::memcpy(plain->GetData(), image->GetData(), image->GetByteSize());
+                const size_t count = kPoints - first;
+                EXPECT_EQ(FilterPointRunPortable(*plain, kept, first, count, window),
+                          FilterPointRun(*wide, kept, first, count, window));
+                EXPECT_TRUE(Bytes(*plain) == Bytes(*wide))
+                    << bits << " bits, angle " << window.angleDegrees << ", from point " << first;
+            }
         }
     }
 }
