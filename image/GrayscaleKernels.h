@@ -5,8 +5,10 @@
 
 // The per-pixel loops that turn 16-bit results into 8-bit grayscale images.
 // Each has a portable path and, on x86, wider ones for processors with AVX2
-// and with AVX-512 (with VBMI); the entry points pick the widest at run time, so one binary runs on
-// any x86-64. Every path gives the same bytes.
+// and with AVX-512 (with VBMI); the entry points pick the widest at run time,
+// so one binary runs on any x86-64, and take a long plane in blocks from its
+// end, the part an extraction filter wrote last. Every path gives the same
+// bytes.
 namespace grayscale {
 
 // bytes[n] = the low byte of the truncated centre of gravity of sums[n] and
