@@ -1,27 +1,20 @@
 #include "image/ImageAdapterGrayscale.h"
 
 #include "camera/CameraState.h"
-#include "image/ExtractionHelperCOG.h"
 #include "image/ExtractionHelperDirect.h"
 
 namespace {
 
-// Direct for a plain subcomponent, the "Sum" word for a centre-of-gravity
-// intensity, the centre of gravity for its range. Mark records are no image,
-// also those of a centre-of-gravity component (two words per scan, not a
-// value per column): the direct helper refuses their value type, so the port
-// fails to open rather than failing every grab.
+// Mark records are no image, also those of a centre-of-gravity component (two
+// words per scan, not a value per column): the direct helper refuses their
+// value type, so the port fails to open rather than failing every grab.
+// Every other source takes the helper a 3D coordinate would.
 std::unique_ptr<ExtractionHelper> CreateGrayscaleHelper(const icon::DataFormat& format,
                                                         const ImageSource& source, int32_t scans) {
-    if (!source.isCog || source.subComponentName == "Mark") {
+    if (source.subComponentName == "Mark") {
         return std::make_unique<ExtractionHelperDirect>(format, source, scans);
     }
-    if (source.subComponentName != "Intensity") {
-        return std::make_unique<ExtractionHelperCOG>(format, source, scans);
-    }
-    ImageSource sum = source;
-    sum.subComponentName = "Sum";
-    return std::make_unique<ExtractionHelperDirect>(format, sum, scans);
+    return CreateExtractionHelper(format, source, scans);
 }
 
 }  // namespace
