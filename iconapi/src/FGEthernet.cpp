@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <thread>
+#include <utility>
 
 #include "Simulator.h"
 #include "icon/Api.h"
@@ -30,8 +31,10 @@ constexpr auto kIdlePoll = std::chrono::milliseconds(2);
 // held up for less (a loaded host) catches up within milliseconds, since a
 // cached scan renders far faster than scans arrive.
 constexpr double kMaxLagSeconds = 0.5;
-// Late scans are reported at once, then at most once per this interval.
-constexpr auto kLateReportInterval = std::chrono::seconds(1);
+// Lost and late scans are reported at once, then at most once per this
+// interval with the count since: a stream that keeps losing scans would
+// otherwise send the host's log a line for every buffer.
+constexpr auto kReportInterval = std::chrono::seconds(1);
 
 std::atomic<int> nextGrabberPort{49152};
 
@@ -40,6 +43,27 @@ std::string rateText(double rate) {
     std::snprintf(text, sizeof text, "%g", rate);
     return text;
 }
+
+// A count of scans that is said at once, then at most once per interval.
+class ThrottledCount {
+  public:
+    // Adds `count`; true when what is unsaid is due to be said now.
+    bool add(long long count) {
+        unsaid_ += count;
+        const Clock::time_point now = Clock::now();
+        if (said_ != Clock::time_point() && now - said_ < kReportInterval) {
+            return false;
+        }
+        said_ = now;
+        return true;
+    }
+    // What is unsaid, now taken.
+    long long take() { return std::exchange(unsaid_, 0); }
+
+  private:
+    long long unsaid_ = 0;
+    Clock::time_point said_;
+};
 
 struct StreamSetup {
     std::shared_ptr<detail::Device> device;
@@ -72,6 +96,7 @@ class GrabberStream : public detail::Stream, public std::enable_shared_from_this
     void receive();
     void receiveDue(int64_t due, IconBuffer*& current, int& fill);
     int64_t skipLate(int64_t due);
+    void reportLost();
     void reportLate();
     void deliver();
     IconBuffer* nextFull(std::unique_lock<std::mutex>& lock, size_t delivered);
@@ -95,8 +120,9 @@ class GrabberStream : public detail::Stream, public std::enable_shared_from_this
     std::atomic<bool> stopRequested_{false};
     std::atomic<long long> lostScans_{0};
     std::atomic<long long> lateScans_{0};
-    long long unreportedLate_ = 0;
-    Clock::time_point lateReported_;
+    // Touched by the receiving thread alone.
+    ThrottledCount unsaidLost_;
+    ThrottledCount unsaidLate_;
     std::thread receiver_;
     std::thread deliverer_;
 };
@@ -235,7 +261,8 @@ void GrabberStream::receive() {
         free_.push_back(current);
     }
     lock.unlock();
-    // What the last interval skipped is said too.
+    // What the last interval lost or skipped is said too.
+    reportLost();
     reportLate();
 }
 
@@ -252,21 +279,23 @@ int64_t GrabberStream::skipLate(int64_t due) {
     }
     setup_.device->skipScans(late);
     lateScans_ += late;
-    unreportedLate_ += late;
-    const Clock::time_point now = Clock::now();
-    if (lateReported_ == Clock::time_point() || now - lateReported_ >= kLateReportInterval) {
+    if (unsaidLate_.add(late)) {
         reportLate();
-        lateReported_ = now;
     }
     return late;
 }
 
+void GrabberStream::reportLost() {
+    if (const long long lost = unsaidLost_.take()) {
+        reportMessage(2, "FGEthernet: " + std::to_string(lost) + " scans lost, all buffers full");
+    }
+}
+
 void GrabberStream::reportLate() {
-    if (unreportedLate_ > 0) {
-        reportMessage(2, "FGEthernet: " + std::to_string(unreportedLate_) +
+    if (const long long late = unsaidLate_.take()) {
+        reportMessage(2, "FGEthernet: " + std::to_string(late) +
                              " scans late, the simulation falls behind its line rate of " +
                              rateText(setup_.device->config().lineRate) + " scans per second");
-        unreportedLate_ = 0;
     }
 }
 
@@ -298,8 +327,9 @@ void GrabberStream::receiveDue(int64_t due, IconBuffer*& current, int& fill) {
     }
     if (lostInRun > 0) {
         lostScans_ += lostInRun;
-        reportMessage(2,
-                      "FGEthernet: " + std::to_string(lostInRun) + " scans lost, all buffers full");
+        if (unsaidLost_.add(lostInRun)) {
+            reportLost();
+        }
     }
 }
 

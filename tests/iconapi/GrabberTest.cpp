@@ -330,10 +330,11 @@ TEST_F(GrabberTest, ReplayCyclesPrerenderedBuffers) {
 
 namespace {
 
-// Collects the messages of the grabber threads that mention late scans.
-struct LateMessages : icon::ErrorHandler {
+// Collects the messages of the grabber threads that mention `fragment`.
+struct CountMessages : icon::ErrorHandler {
+    explicit CountMessages(std::string what) : fragment(std::move(what)) {}
     void message(int32_t level, const std::string& text) override {
-        if (text.find("scans late") != std::string::npos) {
+        if (text.find(fragment) != std::string::npos) {
             std::lock_guard<std::mutex> lock(mutex);
             texts.push_back(text);
             levels.push_back(level);
@@ -343,10 +344,25 @@ struct LateMessages : icon::ErrorHandler {
         std::lock_guard<std::mutex> lock(mutex);
         return texts;
     }
+    // The scans the messages count, "FGEthernet: <n> scans ...", in all.
+    long long said() {
+        long long sum = 0;
+        for (const std::string& text : snapshot()) {
+            sum += std::atoll(text.c_str() + text.find(": ") + 2);
+        }
+        return sum;
+    }
+    const std::string fragment;
     std::mutex mutex;
     std::vector<std::string> texts;
     std::vector<int32_t> levels;
 };
+
+long long SecondsSince(std::chrono::steady_clock::time_point began) {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
+                                                            began)
+        .count();
+}
 
 bool lateScansExceed(const FrameGrabber& grabber, long long count) {
     const auto end = std::chrono::steady_clock::now() + icontest::kWait;
@@ -365,7 +381,7 @@ TEST_F(GrabberTest, LineRateBeyondTheSimulationGivesLateScansAndAMessage) {
     auto device = icontest::smallDevice();
     device.lineRate = 1e8;
     configure(device);
-    LateMessages handler;
+    CountMessages handler("scans late");
     icon::setErrorHandler(&handler);
     const auto began = std::chrono::steady_clock::now();
     long long late = 0;
@@ -401,19 +417,38 @@ TEST_F(GrabberTest, LineRateBeyondTheSimulationGivesLateScansAndAMessage) {
     EXPECT_EQ(handler.levels[0], 2);
     // Every late scan is said once, in a message a second at most (the first
     // at once, the rest when the grabber stops).
-    long long said = 0;
-    for (const std::string& text : texts) {
-        said += std::atoll(text.c_str() + text.find(": ") + 2);
+    EXPECT_EQ(handler.said(), late);
+    EXPECT_LE(static_cast<long long>(texts.size()), SecondsSince(began) + 2);
+}
+
+// A consumer too slow for the line rate loses scans for as long as it runs;
+// the host's log hears of them as of late scans, not once per buffer.
+TEST_F(GrabberTest, LostScansAreSaidOnceInAMessageASecondAtMost) {
+    collector_.onBuffer = [](const icon::IconBuffer&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+    CountMessages handler("scans lost");
+    icon::setErrorHandler(&handler);
+    const auto began = std::chrono::steady_clock::now();
+    long long lost = 0;
+    {
+        Rig rig;
+        ASSERT_EQ(rig.open(device_.ip, 200, &Collector::callback, &collector_, 1), 0);
+        ASSERT_EQ(rig.start(), 0);
+        ASSERT_TRUE(collector_.waitFor(12));
+        rig.camera->stop();
+        ASSERT_EQ(rig.grabber->stopGrab(), 0);
+        lost = rig.grabber->getLostScans();
     }
-    EXPECT_EQ(said, late);
-    const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began)
-            .count();
-    EXPECT_LE(static_cast<long long>(texts.size()), seconds + 2);
+    icon::removeErrorHandler();
+    EXPECT_GT(lost, 0);
+    EXPECT_EQ(handler.said(), lost);
+    EXPECT_EQ(handler.levels.at(0), 2);
+    EXPECT_LE(static_cast<long long>(handler.snapshot().size()), SecondsSince(began) + 2);
 }
 
 TEST_F(GrabberTest, ReachableLineRateHasNoLateScans) {
-    LateMessages handler;
+    CountMessages handler("scans late");
     icon::setErrorHandler(&handler);
     {
         Rig rig;
