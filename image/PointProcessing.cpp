@@ -157,35 +157,31 @@ VAVEZAZ_AVX512_POINTS Lanes LanesOf(int v, int floats) {
 
 // Where float `floats` i + k of a group lies, for point i of 16: in the pair
 // of vectors p = that float / 32 (the last "pair" of an odd count is one
-// vector), at the float's place in the pair.
+// vector), at its place in the pair, the float modulo 32.
 struct GatherPlan {
-    __m512i index[3];
+    __m512i index;
     __mmask16 pair[3];
 };
 
 VAVEZAZ_AVX512_POINTS GatherPlan PlanOf(int floats, int k) {
-    int32_t index[3][16];
+    int32_t index[16];
     GatherPlan plan{};
     for (int i = 0; i < 16; ++i) {
         const int at = floats * i + k;
-        for (int p = 0; p < 3; ++p) {
-            index[p][i] = at & 31;
-        }
+        index[i] = at & 31;
         plan.pair[at / 32] = static_cast<__mmask16>(plan.pair[at / 32] | 1u << i);
     }
-    for (int p = 0; p < 3; ++p) {
-        plan.index[p] = _mm512_loadu_si512(index[p]);
-    }
+    plan.index = _mm512_loadu_si512(index);
     return plan;
 }
 
 template <int floats>
 VAVEZAZ_AVX512_POINTS __m512 Gather(const __m512 from[floats], const GatherPlan& plan) {
-    __m512 gathered = _mm512_permutex2var_ps(from[0], plan.index[0], from[1]);
+    __m512 gathered = _mm512_permutex2var_ps(from[0], plan.index, from[1]);
     for (int p = 1; 2 * p < floats; ++p) {
-        const __m512 part =
-            2 * p + 1 < floats ? _mm512_permutex2var_ps(from[2 * p], plan.index[p], from[2 * p + 1])
-                               : _mm512_maskz_permutexvar_ps(0xFFFF, plan.index[p], from[2 * p]);
+        const __m512 part = 2 * p + 1 < floats
+                                ? _mm512_permutex2var_ps(from[2 * p], plan.index, from[2 * p + 1])
+                                : _mm512_maskz_permutexvar_ps(0xFFFF, plan.index, from[2 * p]);
         gathered = _mm512_mask_mov_ps(gathered, plan.pair[p], part);
     }
     return gathered;
