@@ -70,10 +70,7 @@ struct Pipeline {
         }
     }
 
-    int32_t CompensateAndFilter() {
-        return CompensateAndFilterHeights(image, Points(), kWindow.angleDegrees, kWindow.minHeight,
-                                          kWindow.maxHeight);
-    }
+    size_t CompensateAndFilter() { return FilterPointRun(image, 0, 0, Points(), kWindow); }
 
     // Fill and window as the adapter runs them: a few scans at a time.
     size_t Build() {
@@ -154,7 +151,7 @@ void BM_XyzStageCompensateAndFilter(benchmark::State& state) {
         state.PauseTiming();
         pipeline.Fill();
         state.ResumeTiming();
-        kept = pipeline.CompensateAndFilter();
+        kept = static_cast<int32_t>(pipeline.CompensateAndFilter());
         benchmark::DoNotOptimize(pipeline.image.GetData());
         benchmark::ClobberMemory();
     }

@@ -333,21 +333,6 @@ LaserPlane PlaneAt(double angleDegrees) {
     return {static_cast<float>(std::cos(angle)), static_cast<float>(std::tan(angle))};
 }
 
-}  // namespace
-
-int32_t CompensateAndFilterHeights(ImageBuffer& image, size_t points, double angleDegrees,
-                                   double minHeight, double maxHeight) {
-    return static_cast<int32_t>(
-        FilterPointRun(image, 0, 0, points, {minHeight, maxHeight, true, angleDegrees}));
-}
-
-int32_t FilterHeights(ImageBuffer& image, size_t points, double minHeight, double maxHeight) {
-    return static_cast<int32_t>(
-        FilterPointRun(image, 0, 0, points, {minHeight, maxHeight, false, 0.0}));
-}
-
-namespace {
-
 size_t FilterPointRunOn(bool wide, ImageBuffer& image, size_t kept, size_t first, size_t count,
                         const HeightWindow& window) {
     if (window.compensate) {

@@ -12,23 +12,13 @@ class ImageBuffer;
 // another, `GetBytesPerPixel` bytes apart from the start of the image.
 // Reentrant: they touch nothing but the image (and helpers) they are given.
 
-// Keeps, of the first `points` points, those whose Z lies within
+// The window of heights a 3D adapter keeps: points whose Z lies within
 // `minHeight` to `maxHeight` (both included; a Z that is not a number never
-// does), moved whole to the front of the image in their order. Returns how
-// many were kept; the bytes after them keep what they held.
-int32_t FilterHeights(ImageBuffer& image, size_t points, double minHeight, double maxHeight);
-
-// The same window after undoing, in the same pass, the tilt of a laser plane
-// at `angleDegrees` to the XZ plane: Z becomes Z cos(angle) and Y moves on by
-// that Z times tan(angle); the window sees the new Z. The cosine and tangent
-// are taken in double and rounded to float, each new coordinate is rounded to
-// float once. Every one of the `points` points is compensated, also those
-// that are not kept: the bytes after the kept points hold compensated points.
-int32_t CompensateAndFilterHeights(ImageBuffer& image, size_t points, double angleDegrees,
-                                   double minHeight, double maxHeight);
-
-// The window of heights a 3D adapter keeps, and the laser plane it undoes
-// first when `compensate` is set.
+// does). When `compensate` is set, the tilt of a laser plane at
+// `angleDegrees` to the XZ plane is undone first, in the same pass: Z becomes
+// Z cos(angle) and Y moves on by that Z times tan(angle), and the window sees
+// the new Z. The cosine and tangent are taken in double and rounded to float;
+// each new coordinate is rounded to float once.
 struct HeightWindow {
     double minHeight = 0.0;
     double maxHeight = 0.0;
@@ -36,10 +26,12 @@ struct HeightWindow {
     double angleDegrees = 0.0;
 };
 
-// One of the passes above over `count` points from point `first`, for an
-// adapter that filters its image a few scans at a time: `kept` points (at
-// most `first`) are kept already, at the front, and the points kept here
-// follow them. Returns how many are kept in all.
+// The window over `count` points from point `first`, for an adapter that
+// filters its image a few scans at a time: `kept` points (at most `first`)
+// are kept already, at the front, and the points kept here follow them, moved
+// whole in their order. Returns how many are kept in all. Every point of the
+// run is compensated, also those not kept; the bytes after the kept points
+// keep what they held then (0, 0, n filters a whole image of n points).
 size_t FilterPointRun(ImageBuffer& image, size_t kept, size_t first, size_t count,
                       const HeightWindow& window);
 // The same on the plain loops only. FilterPointRun takes 16 XYZ or XYZCI

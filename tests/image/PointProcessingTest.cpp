@@ -38,7 +38,7 @@ TEST_F(PointProcessing, ThirtyDegreesTurnAPointAtHeightHundredOntoTheBelt) {
         auto image = PointImage(bits, 2, 1);
         SetPoint(*image, 0, {7.0f, 0.0f, 100.0f});
         SetPoint(*image, 1, {-3.0f, 12.5f, -4.0f});
-        EXPECT_EQ(2, CompensateAndFilterHeights(*image, 2, 30.0, -INFINITY, INFINITY));
+        EXPECT_EQ(2u, FilterPointRun(*image, 0, 0, 2, {-INFINITY, INFINITY, true, 30.0}));
         EXPECT_NEAR(86.60254f, FloatAt(*image, 0, 2), 1e-5f) << bits;
         EXPECT_NEAR(50.0f, FloatAt(*image, 0, 1), 1e-5f) << bits;
         // The specified rounding: cos and tan rounded to float, each result once.
@@ -61,7 +61,7 @@ TEST_F(PointProcessing, AngleZeroChangesNoPoint) {
     SetPoint(*image, 1, {-2.0f, 1e6f, 1e-30f});
     SetPoint(*image, 2, {3.0f, -7.5f, 999.99994f});
     const std::vector<uint8_t> before(image->GetData(), image->GetData() + 36);
-    EXPECT_EQ(3, CompensateAndFilterHeights(*image, 3, 0.0, -INFINITY, INFINITY));
+    EXPECT_EQ(3u, FilterPointRun(*image, 0, 0, 3, {-INFINITY, INFINITY, true, 0.0}));
     EXPECT_EQ(before, std::vector<uint8_t>(image->GetData(), image->GetData() + 36));
 }
 
@@ -72,7 +72,7 @@ TEST_F(PointProcessing, HeightWindowKeepsWholePointsInTheirOrder) {
     for (size_t n = 0; n < 6; ++n) {
         SetPoint(*image, n, {float(n), float(10 * n), heights[n], float(100 + n), float(200 + n)});
     }
-    EXPECT_EQ(2, FilterHeights(*image, 6, 1.0, 1000.0));
+    EXPECT_EQ(2u, FilterPointRun(*image, 0, 0, 6, {1.0, 1000.0, false, 0.0}));
     const std::vector<float> kept[] = {{1, 10, 10, 101, 201}, {3, 30, 1000, 103, 203}};
     for (size_t n = 0; n < 2; ++n) {
         for (int position = 0; position < 5; ++position) {
@@ -80,7 +80,7 @@ TEST_F(PointProcessing, HeightWindowKeepsWholePointsInTheirOrder) {
         }
     }
     EXPECT_EQ(4.0f, FloatAt(*image, 4, 0)) << "the points after the kept ones keep their bytes";
-    EXPECT_EQ(0, FilterHeights(*image, 0, 1.0, 1000.0));
+    EXPECT_EQ(0u, FilterPointRun(*image, 0, 0, 0, {1.0, 1000.0, false, 0.0}));
 }
 
 // Sixty degrees halve every height: the window sees the halved heights, and
@@ -91,7 +91,7 @@ TEST_F(PointProcessing, TheHeightWindowSeesCompensatedHeights) {
         SetPoint(*image, 0, {1.0f, 0.0f, 100.0f});
         SetPoint(*image, 1, {2.0f, 0.0f, 30.0f});
         SetPoint(*image, 2, {3.0f, 0.0f, 45.0f});
-        EXPECT_EQ(1, CompensateAndFilterHeights(*image, 3, 60.0, 40.0, 60.0)) << bits;
+        EXPECT_EQ(1u, FilterPointRun(*image, 0, 0, 3, {40.0, 60.0, true, 60.0})) << bits;
         EXPECT_EQ(1.0f, FloatAt(*image, 0, 0)) << bits;
         EXPECT_NEAR(50.0f, FloatAt(*image, 0, 2), 1e-4f) << bits;
         EXPECT_NEAR(86.60254f, FloatAt(*image, 0, 1), 1e-3f) << bits;
@@ -102,10 +102,10 @@ TEST_F(PointProcessing, TheHeightWindowSeesCompensatedHeights) {
 
 TEST_F(PointProcessing, MorePointsThanTheImageHoldsAreRefused) {
     auto image = PointImage(96, 4, 2);
-    EXPECT_THROW(FilterHeights(*image, 9, 1.0, 2.0), std::runtime_error);
-    EXPECT_THROW(CompensateAndFilterHeights(*image, 9, 10.0, 1.0, 2.0), std::runtime_error);
+    EXPECT_THROW(FilterPointRun(*image, 0, 0, 9, {1.0, 2.0, false, 0.0}), std::runtime_error);
+    EXPECT_THROW(FilterPointRun(*image, 0, 0, 9, {1.0, 2.0, true, 10.0}), std::runtime_error);
     auto grayscale = PointImage(8, 4, 2);
-    EXPECT_THROW(FilterHeights(*grayscale, 1, 1.0, 2.0), std::runtime_error);
+    EXPECT_THROW(FilterPointRun(*grayscale, 0, 0, 1, {1.0, 2.0, false, 0.0}), std::runtime_error);
 }
 
 namespace {
@@ -173,15 +173,11 @@ TEST_F(PointProcessing, BuildingScansAtATimeGivesTheWholeImagePassesBitForBit) {
                 }
             }
             const size_t points = static_cast<size_t>(columns) * 37;
-            const int32_t expected =
-                window.compensate
-                    ? CompensateAndFilterHeights(whole, points, window.angleDegrees,
-                                                 window.minHeight, window.maxHeight)
-                    : FilterHeights(whole, points, window.minHeight, window.maxHeight);
+            const size_t expected = FilterPointRun(whole, 0, 0, points, window);
             ImageBuffer built(bits, columns, 37);
-            EXPECT_EQ(static_cast<size_t>(expected), BuildPoints(built, parts.Helpers(), window));
-            EXPECT_GT(expected, 0);
-            EXPECT_LT(static_cast<size_t>(expected), points) << "the window drops some points";
+            EXPECT_EQ(expected, BuildPoints(built, parts.Helpers(), window));
+            EXPECT_GT(expected, 0u);
+            EXPECT_LT(expected, points) << "the window drops some points";
             EXPECT_TRUE(Bytes(whole) == Bytes(built)) << bits << " bits";
         }
     }
