@@ -2,6 +2,9 @@
 # libraries. Nothing is downloaded: Boost's header-only parts and CLI11 come
 # from the build machine's headers, GoogleTest is built from its Debian sources.
 
+# The dialog's page template is a resource of the DLL.
+enable_language(RC)
+
 # Boost's and CLI11's headers through a directory of their own, so that the
 # compiler does not see the build machine's other system headers ahead of
 # MinGW's.

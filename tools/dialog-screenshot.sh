@@ -5,14 +5,26 @@
 # focused row, the name and description lines, the status bar's message and
 # the disabled OK button. Nothing is saved: the dialog is cancelled at the end.
 #
-# Needs a built tree (cmake --build --preset default) and the packages of
-# tools/install-deps.sh (xvfb, xdotool, imagemagick).
+# With "windows" first, the Windows dialog instead: `cvl-host.exe configure`
+# under Wine, into docs/configuration-dialog-windows.png.
+#
+# Needs a built tree (cmake --build --preset default, or --preset windows) and
+# the packages of tools/install-deps.sh (xvfb, xdotool, imagemagick; wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-output=${1:-docs/configuration-dialog.png}
+run=()
 tool=build/bin/cvl-host
-[ -x "$tool" ] || { echo "error: $tool is missing: build first (cmake --build --preset default)" >&2; exit 1; }
+output=docs/configuration-dialog.png
+if [ "${1:-}" = windows ]; then
+    shift
+    run=(wine)
+    tool=build-windows/bin/cvl-host.exe
+    output=docs/configuration-dialog-windows.png
+    export WINEDEBUG=-all
+fi
+output=${1:-$output}
+[ -f "$tool" ] || { echo "error: $tool is missing: build first (cmake --build --preset ...)" >&2; exit 1; }
 for program in Xvfb xdotool import; do
     command -v "$program" >/dev/null || { echo "error: $program is missing: run tools/install-deps.sh" >&2; exit 1; }
 done
@@ -37,11 +49,11 @@ export DISPLAY=":$number" NO_AT_BRIDGE=1
 mkdir -p "$work/system"
 printf '[General]\nLogLevel=1\n[192.168.0.10]\nNumberOfScans=512\nBufferSize=20\n' \
     >"$work/system/VaveZAZ.ini"
-"$tool" --system-dir "$work/system" configure 192.168.0.10.1 --open >"$work/host.log" 2>&1 &
+"${run[@]}" "$tool" --system-dir "$work/system" configure 192.168.0.10.1 --open >"$work/host.log" 2>&1 &
 host=$!
 
 window=
-for _ in $(seq 1 300); do
+for _ in $(seq 1 600); do
     window=$(xdotool search --onlyvisible --name '^Configure camera: 192.168.0.10.1$' 2>/dev/null | head -1) || true
     [ -n "$window" ] && break
     sleep 0.1

@@ -33,6 +33,9 @@ CPropertyGeneral::CPropertyGeneral(CameraParameters& cameraSet, CameraParameters
                                    CSheet1& sheet)
     : cameraSet_(cameraSet), imageSet_(imageSet), sheet_(sheet) {
     grid_.SetOwner(this);
+    // A parameter file named "./name" lies in the system directory, so a
+    // chooser with no file yet starts there.
+    grid_.SetDefaultFolder(DriverContext::Instance()->GetSystemPath());
 }
 
 void CPropertyGeneral::OnInitDialog() {

@@ -15,12 +15,7 @@ class NoDialogService : public DialogService {
 
   private:
     [[noreturn]] static void Unavailable() {
-#ifdef _WIN32
-        throw std::runtime_error(
-            "the configuration dialog is not available: the Windows build has no dialog toolkit");
-#else
         throw std::runtime_error("the configuration dialog is not available");
-#endif
     }
 };
 

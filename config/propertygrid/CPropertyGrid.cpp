@@ -439,6 +439,25 @@ bool CPropertyGrid::EnableItem(int32_t id, bool editable) {
     return true;
 }
 
+std::string CPropertyGrid::ChooserFolder(int32_t id) const {
+    const PropertyGridItem* item = FindItem(id);
+    if (item == nullptr || item->undefined || item->textValue.empty()) {
+        return defaultFolder_;
+    }
+    if (item->kind == GridItemKind::kFolder) {
+        return item->textValue;
+    }
+#ifdef _WIN32
+    const size_t separator = item->textValue.find_last_of("\\/");
+#else
+    const size_t separator = item->textValue.rfind('/');
+#endif
+    if (separator == std::string::npos) {
+        return defaultFolder_;
+    }
+    return item->textValue.substr(0, separator == 0 ? 1 : separator);
+}
+
 bool CPropertyGrid::IsEditable(int32_t id) const {
     const PropertyGridItem* item = FindItem(id);
     return item != nullptr && item->editable;

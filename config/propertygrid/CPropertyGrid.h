@@ -154,6 +154,13 @@ class CPropertyGrid {
     // Whether a value click on the item may open its editor.
     bool IsEditable(int32_t item) const;
 
+    // The folder a file or folder chooser opens on when the item holds no
+    // path. Empty means the chooser's own choice.
+    void SetDefaultFolder(const std::string& folder) { defaultFolder_ = folder; }
+    // Where the chooser of a file or folder item starts: the folder of the
+    // file it holds, the folder it holds, or the default folder.
+    std::string ChooserFolder(int32_t item) const;
+
   private:
     PropertyGridItem* Find(int32_t item);
     PropertyGridItem* FindEditable(int32_t item, GridItemKind kind);
@@ -171,6 +178,7 @@ class CPropertyGrid {
     std::optional<PropertyGridRow> focusedRow_;
     int32_t editedItem_ = -1;
     std::string editStartText_;
+    std::string defaultFolder_;
     PropertyGridOwner* owner_ = nullptr;
     PropertyGridView* view_ = nullptr;
 };

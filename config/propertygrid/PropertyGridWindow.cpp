@@ -487,9 +487,9 @@ void PropertyGridWindow::RunModalEditor(const PropertyGridItem& item) {
         }
         case GridItemKind::kFile: {
             const wxFileName current(Wide(item.textValue));
-            wxFileDialog dialog(this, Wide(item.name), current.GetPath(), current.GetFullName(),
-                                FileDialogFilter(item.options.empty() ? "" : item.options[0]),
-                                wxFD_OPEN);
+            wxFileDialog dialog(
+                this, Wide(item.name), Wide(grid_.ChooserFolder(id)), current.GetFullName(),
+                FileDialogFilter(item.options.empty() ? "" : item.options[0]), wxFD_OPEN);
             if (dialog.ShowModal() == wxID_OK) {
                 grid_.EndTextEdit(id, Narrow(dialog.GetPath()));
             }
@@ -499,7 +499,7 @@ void PropertyGridWindow::RunModalEditor(const PropertyGridItem& item) {
             const std::string title = item.options.empty() || item.options[0].empty()
                                           ? "Choose a directory"
                                           : item.options[0];
-            wxDirDialog dialog(this, Wide(title), Wide(item.textValue));
+            wxDirDialog dialog(this, Wide(title), Wide(grid_.ChooserFolder(id)));
             if (dialog.ShowModal() == wxID_OK) {
                 grid_.EndTextEdit(id, Narrow(dialog.GetPath()));
             }

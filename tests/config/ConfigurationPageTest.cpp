@@ -247,9 +247,16 @@ TEST_F(ConfigurationPage, AParameterFileIsStoredRelativeToTheSystemDirectoryWhen
     EXPECT_EQ(far, cameraSet_.GetParameter<std::string>("ConfigurationFile"));
 }
 
-TEST_F(ConfigurationPage, NoParameterFileShowsAnEmptyItem) {
+TEST_F(ConfigurationPage, NoParameterFileShowsAnEmptyItemWhoseChooserStartsInTheSystemDirectory) {
     Open();
-    EXPECT_EQ("", Grid().DisplayText(Item("ConfigurationFile")));
+    const int32_t item = Item("ConfigurationFile");
+    EXPECT_EQ("", Grid().DisplayText(item));
+    EXPECT_EQ(systemDir_.string(), Grid().ChooserFolder(item))
+        << "where a chosen file is stored as \"./name\"";
+    const std::filesystem::path elsewhere = systemDir_.parent_path() / "cameras" / "cam.prm";
+    ASSERT_TRUE(Grid().EndTextEdit(item, elsewhere.string()));
+    EXPECT_EQ(elsewhere.parent_path().string(), Grid().ChooserFolder(item))
+        << "a chosen file's own folder";
 }
 
 TEST_F(ConfigurationPage, TheFocusedParameterIsNamedWithItsRangeAndDescribed) {

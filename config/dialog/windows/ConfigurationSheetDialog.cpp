@@ -1,0 +1,153 @@
+#include "config/dialog/windows/ConfigurationSheetDialog.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "config/propertygrid/windows/WideText.h"
+#include "platform/ModuleState.h"
+
+namespace {
+
+// Set up once the sheet has made its controls: posted, so that the sheet's
+// own initialisation has finished.
+constexpr UINT kLayOutMessage = WM_APP + 1;
+constexpr UINT_PTR kSubclassId = 1;
+
+// The sheet's callback carries no pointer of its own: the sheet being
+// started on this thread.
+thread_local ConfigurationSheetDialog* starting = nullptr;
+
+RECT ChildRect(HWND parent, HWND child) {
+    RECT box{};
+    ::GetWindowRect(child, &box);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&box), 2);
+    return box;
+}
+
+void Resize(HWND window, int width, int height) {
+    ::SetWindowPos(window, nullptr, 0, 0, width, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE WindowSize(HWND window) {
+    RECT box{};
+    ::GetWindowRect(window, &box);
+    return SIZE{box.right - box.left, box.bottom - box.top};
+}
+
+}  // namespace
+
+ConfigurationSheetDialog::ConfigurationSheetDialog(CSheet1& sheet, CPropertyGeneral& page)
+    : sheet_(sheet), pageWindow_(page, sheet) {
+    sheet_.SetView(this);
+}
+
+ConfigurationSheetDialog::~ConfigurationSheetDialog() {
+    sheet_.SetView(nullptr);
+}
+
+bool ConfigurationSheetDialog::Run(HWND parent) {
+    HINSTANCE module = static_cast<HINSTANCE>(platform::CurrentResourceModule());
+    if (module == nullptr) {
+        throw std::runtime_error(
+            "the configuration sheet was asked for outside the driver's module state");
+    }
+    PROPSHEETPAGEW page = pageWindow_.Description(module);
+    const std::wstring caption = Wide(sheet_.Caption());
+    PROPSHEETHEADERW header{};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_NOCONTEXTHELP | PSH_USECALLBACK;
+    header.hwndParent = parent;
+    header.hInstance = module;
+    header.pszCaption = caption.c_str();
+    header.nPages = 1;
+    header.ppsp = &page;
+    header.pfnCallback = &ConfigurationSheetDialog::SheetCallback;
+    starting = this;
+    const INT_PTR result = ::PropertySheetW(&header);
+    starting = nullptr;
+    window_ = nullptr;
+    statusBar_ = nullptr;
+    if (result < 0) {
+        throw std::runtime_error("the configuration sheet could not be shown (error " +
+                                 std::to_string(::GetLastError()) + ")");
+    }
+    return pageWindow_.Confirmed();
+}
+
+int CALLBACK ConfigurationSheetDialog::SheetCallback(HWND window, UINT message, LPARAM) {
+    if (message == PSCB_INITIALIZED && starting != nullptr) {
+        starting->window_ = window;
+        ::SetWindowSubclass(window, &ConfigurationSheetDialog::SheetProc, kSubclassId,
+                            reinterpret_cast<DWORD_PTR>(starting));
+        ::PostMessageW(window, kLayOutMessage, 0, 0);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK ConfigurationSheetDialog::SheetProc(HWND window, UINT message, WPARAM wParam,
+                                                     LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
+    if (message == kLayOutMessage) {
+        reinterpret_cast<ConfigurationSheetDialog*>(self)->LayOut();
+        return 0;
+    }
+    if (message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(window, &ConfigurationSheetDialog::SheetProc, id);
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+void ConfigurationSheetDialog::LayOut() {
+    for (int id : {kApplyId, kHelpId}) {
+        if (HWND button = ::GetDlgItem(window_, id)) {
+            ::ShowWindow(button, SW_HIDE);
+        }
+    }
+    HWND ok = ::GetDlgItem(window_, kOkId);
+    HWND cancel = ::GetDlgItem(window_, kCancelId);
+    SIZE sheet = WindowSize(window_);
+    if (ok != nullptr && cancel != nullptr) {
+        // The buttons' row goes; they stand in a column right of the page.
+        const RECT button = ChildRect(window_, ok);
+        const int width = button.right - button.left;
+        const int height = button.bottom - button.top;
+        sheet = SIZE{sheet.cx + width + 15, sheet.cy - (height + 5)};
+        Resize(window_, sheet.cx, sheet.cy);
+        RECT client{};
+        ::GetClientRect(window_, &client);
+        const int x = client.right - width - 17;
+        ::MoveWindow(ok, x, 27, width, height, TRUE);
+        ::MoveWindow(cancel, x, height + 32, width, height, TRUE);
+        ::SetWindowTextW(ok, L"&OK");
+        ::SetWindowTextW(cancel, L"&Cancel");
+    }
+    statusBar_ =
+        ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0,
+                          window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
+                          static_cast<HINSTANCE>(platform::CurrentResourceModule()), nullptr);
+    Resize(window_, sheet.cx, sheet.cy + WindowSize(statusBar_).cy);
+    ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    EnableOk(sheet_.IsOkEnabled());
+    SetStatusText(sheet_.StatusText());
+}
+
+void ConfigurationSheetDialog::EnableOk(bool enable) {
+    if (window_ != nullptr) {
+        ::EnableWindow(::GetDlgItem(window_, kOkId), enable);
+    }
+}
+
+void ConfigurationSheetDialog::SetStatusText(const std::string& text) {
+    if (statusBar_ != nullptr) {
+        ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    }
+}
+
+bool ShowConfigurationSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
+                            CameraParameters& imageSet) {
+    CSheet1 sheet(caption);
+    CPropertyGeneral page(cameraSet, imageSet, sheet);
+    ConfigurationSheetDialog dialog(sheet, page);
+    return dialog.Run(parent);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "config/dialog/DialogService.h"
+
+// The driver's windows on the system's own controls: the property sheet and
+// the message boxes. Each runs modally on the host thread that asks for it,
+// with that thread's message loop, as Windows hosts expect. Installed when the
+// driver's DLL is loaded.
+class WindowsDialogService : public DialogService {
+  public:
+    bool RunSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
+                  CameraParameters& imageSet) override;
+    bool Confirm(HWND parent, const std::string& text, const std::string& caption) override;
+    void Notify(HWND parent, const std::string& text, const std::string& caption) override;
+};
