@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "image/ExtractionHelperCOG.h"
+#include "image/ExtractionHelperCOGIntensity.h"
 #include "image/ExtractionHelperDirect.h"
 #include "image/ExtractionHelperScanMarks.h"
 #include "image/ImageBuffer.h"
@@ -156,7 +157,5 @@ std::unique_ptr<ExtractionHelper> CreateExtractionHelper(const icon::DataFormat&
     if (source.subComponentName != "Intensity") {
         return std::make_unique<ExtractionHelperCOG>(format, source, scans);
     }
-    ImageSource sum = source;
-    sum.subComponentName = "Sum";
-    return std::make_unique<ExtractionHelperDirect>(format, sum, scans);
+    return std::make_unique<ExtractionHelperCOGIntensity>(format, source, scans);
 }

@@ -98,8 +98,8 @@ class ExtractionHelper {
 
 // The helper that reads `source` out of buffers of `scans` scans of `format`
 // for a point coordinate of a 3D image: mark records as scan marks, a COG
-// range as centre of gravity, a COG intensity as its "Sum" word, anything
-// else directly. A grayscale image has a rule of its own, as marks are no
-// image there.
+// range as centre of gravity, a COG intensity as the weight bits of its
+// "Sum" word, anything else directly. A grayscale image has a rule of its
+// own, as marks are no image there.
 std::unique_ptr<ExtractionHelper> CreateExtractionHelper(const icon::DataFormat& format,
                                                          const ImageSource& source, int32_t scans);

@@ -255,7 +255,7 @@ TEST_F(PointClouds, XyzciCarriesTheChosenContrastAndIntensity) {
     const double firstScan = cloud.At(0, 4) - cloud.At(0, 1) * 10.0;
     EXPECT_EQ(0, static_cast<int64_t>(firstScan - 1000000) % kPulsesPerScan);
     for (size_t n = 0; n < cloud.Points(); ++n) {
-        ASSERT_EQ(boxLight, static_cast<int>(cloud.At(n, 3)) & 0x1FFF) << n;
+        ASSERT_EQ(static_cast<float>(boxLight), cloud.At(n, 3)) << n;
         // Intensity is the raw encoder count of the point's scan; Y the
         // travel from the buffer's first scan.
         ASSERT_EQ(firstScan, cloud.At(n, 4) - cloud.At(n, 1) * 10.0) << n;

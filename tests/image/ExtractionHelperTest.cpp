@@ -19,6 +19,7 @@ using ::testing::HasSubstr;
 namespace {
 
 const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
+const ImageSource kCogIntensity{"Hi3D 1", "Intensity", 0, 2, true};
 const ImageSource kRange{"Hor 1", "Range", 0, 1, false};
 const ImageSource kIntensity{"Hor 1", "Intensity", 0, 2, false};
 
@@ -55,6 +56,47 @@ TEST_F(CogTest, CentreOfGravityTakesNineteenBitsAndSkipsAnEmptySum) {
     helper.FillPoints(*points, 4);
     EXPECT_FLOAT_EQ(13110.4f, FloatAt(*points, 0, 4));
     EXPECT_TRUE(Untouched(*points, 0, 3));
+}
+
+// A COG intensity is the line's weight, the low 13 bits of the Sum word, in
+// both images: the top 3 bits belong to the range.
+TEST_F(CogTest, IntensityIsTheWeightBitsOfTheSumWordAlone) {
+    const icon::DataFormat format = CogFormat(4, false);
+    auto buffer = EmptyBuffer(format, 1);
+    SetPlane<uint16_t>(*buffer, "Hi3D 1", "Sum", {0x2005, 0xFFFF, 0xE000, 0x1000});
+    const auto helper = CreateExtractionHelper(format, kCogIntensity, 1);
+    helper->Extract(*buffer);
+
+    ImageBuffer gray(8, 4, 1);
+    helper->FillGrayscale(gray);
+    EXPECT_EQ((std::vector<uint8_t>{0, 255, 0, 128}), Bytes(gray)) << "the weight's top 8 bits";
+
+    auto points = PointImage(160, 4, 1);
+    helper->FillPoints(*points, 4);
+    const float expected[] = {5.0f, 8191.0f, 0.0f, 4096.0f};
+    for (size_t n = 0; n < 4; ++n) {
+        EXPECT_EQ(expected[n], FloatAt(*points, n, 4)) << n;
+        EXPECT_TRUE(Untouched(*points, n, 3)) << n;
+    }
+}
+
+// On a rendered scene the intensity of a point is its reflectance's weight,
+// the same for the belt and a box of the same shade.
+TEST_F(CogTest, RenderedIntensityFollowsTheReflectanceWhateverTheHeight) {
+    const icon::sim::DeviceConfig device = TwoShadeDevice();
+    const icon::DataFormat format = DeviceFormat(device, "Measurement");
+    const auto helper = CreateExtractionHelper(format, kCogIntensity, 4);
+    helper->Extract(*Render(device, format, 4));
+    auto points = PointImage(160, kColumns, 4);
+    helper->FillPoints(*points, 4);
+    for (size_t n = 0; n < static_cast<size_t>(4 * kColumns); ++n) {
+        const double reflectance = TwoShadeReflectance(static_cast<int>(n % kColumns));
+        if (reflectance > 0.0) {
+            ASSERT_EQ(static_cast<float>(LineWeight(reflectance, device.sensor.rows)),
+                      FloatAt(*points, n, 4))
+                << n;
+        }
+    }
 }
 
 TEST_F(CogTest, GrayscaleIsTheTruncatedQuotientForEverySum) {

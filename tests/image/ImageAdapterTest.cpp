@@ -111,14 +111,22 @@ TEST_F(AdapterTest, BuffersFromTheFrameGrabberBecomeImagesOnItsThread) {
     EXPECT_EQ(std::make_pair(0, 2), calls.front());
 }
 
-TEST_F(AdapterTest, CogIntensityIsTheHighByteOfTheSumWord) {
+// The top bits of the Sum word belong to the range: read with the weight,
+// they made the belt and a box of the same shade differ.
+TEST_F(AdapterTest, CogIntensityFollowsTheReflectanceWhateverTheHeight) {
+    const icon::sim::DeviceConfig device = TwoShadeDevice();
     ImageAdapterGrayscale adapter(1, "2", camera_, CameraParameters("Cam.2"), kCogIntensity);
-    const auto buffer = Render(device_, format_, 16);
-    adapter.ProcessBuffer(buffer);
-    const std::vector<uint16_t> sums = Plane<uint16_t>(*buffer, "Hi3D 1", "Sum");
-    const uint8_t* image = adapter.GetImageBuffer().GetData();
-    for (size_t n = 0; n < sums.size(); ++n) {
-        ASSERT_EQ(sums[n] >> 8, image[n]) << n;
+    adapter.ProcessBuffer(Render(device, format_, 16));
+    for (int32_t scan = 0; scan < 16; ++scan) {
+        const uint8_t* row = adapter.GetImageBuffer().GetLine(scan);
+        for (int column = 0; column < kColumns; ++column) {
+            const double reflectance = TwoShadeReflectance(column);
+            if (reflectance > 0.0) {
+                // The top 8 of the weight's 13 bits.
+                ASSERT_EQ(LineWeight(reflectance, device.sensor.rows) >> 5, row[column])
+                    << "scan " << scan << ", column " << column;
+            }
+        }
     }
 }
 
