@@ -69,6 +69,8 @@ void ExtractionHelper::CheckGrayscaleImage(const ImageBuffer& image, int32_t wid
     }
 }
 
+void ExtractionHelper::CarryContrastIntensity(ImageBuffer&, ScanRows) {}
+
 void ExtractionHelper::FillPoints(ImageBuffer& image, int32_t coordinate) {
     FillPointRows(image, coordinate, {0, static_cast<int32_t>(image.GetHeight())});
 }

@@ -116,7 +116,7 @@ class Adapter3DTest : public SimFixture {
         return std::vector<float>(floats, floats + row.bytes / sizeof(float));
     }
 
-    const icon::sim::DeviceConfig device_ = SceneDevice();
+    icon::sim::DeviceConfig device_ = SceneDevice();
     const icon::DataFormat format_ = DeviceFormat(device_, "Measurement");
     CameraState camera_ = Camera(format_, kScans);
     std::string userData_ = icon::sim::calibrationText(device_.sensor);
@@ -328,6 +328,46 @@ TEST_F(Adapter3DTest, CalibratedAndRectifiedOnlyWhenEnabledExactly) {
     for (size_t n = 0; n < cloud.size() / 3; ++n) {
         EXPECT_NEAR(40.0f, cloud[3 * n + 2], 0.01f) << "millimetres over the belt";
         EXPECT_NEAR(0.0f, cloud[3 * n], 26.0f) << "within the box's 50 mm";
+    }
+}
+
+// A box 40 mm high, light on its left half (0.8) and dark on its right
+// (0.3), under a camera whose view widens with height: a box-top point lies
+// several columns from the cell it wins, so a cell that took contrast and
+// intensity from its own sensor column would show the other half's light.
+TEST_F(Adapter3DTest, EveryBoxTopPointCarriesTheLightOfItsOwnPlace) {
+    device_.sensor = icon::sim::SensorGeometry::standard(kColumns, 101, 200.0, 100.0, 0.002);
+    device_.scene.objects.resize(2, device_.scene.objects[0]);
+    for (int half = 0; half < 2; ++half) {
+        device_.scene.objects[half].x = half == 0 ? -30.0 : 30.0;
+        device_.scene.objects[half].width = 60.0;
+        device_.scene.objects[half].reflectance = half == 0 ? 0.8 : 0.3;
+    }
+    userData_ = icon::sim::calibrationText(device_.sensor);
+    const std::string xyzci =
+        "ImageFormat=3D (XYZCI)\nCalibrationFilter=1\nContrast=2\nIntensity=2\n"
+        "MinHeight=39.5\nMaxHeight=40.5\n";
+    for (const char* rectified : {"RectificationFilter=1\n", "RectificationFilter=0\n"}) {
+        const int before = Callbacks();
+        auto adapter = Build(xyzci + rectified);
+        adapter->ProcessBuffer(Lend());
+        ASSERT_TRUE(WaitForCallbacks(before + 1));
+        const std::vector<float> cloud = Row(*adapter);
+        int wrong = 0;
+        int near = 0;
+        for (size_t n = 0; n < cloud.size() / 5; ++n) {
+            const float x = cloud[5 * n];
+            // A cell on the edge between the halves may be won from either.
+            if (std::abs(x) < 2.0f) {
+                ++near;
+                continue;
+            }
+            const float light = static_cast<float>(LineWeight(x < 0.0f ? 0.8 : 0.3, 101));
+            wrong += cloud[5 * n + 3] != light || cloud[5 * n + 4] != light ? 1 : 0;
+        }
+        EXPECT_GT(cloud.size() / 5, static_cast<size_t>(30 * kScans)) << rectified;
+        EXPECT_LE(near, 2 * kScans) << rectified;
+        EXPECT_EQ(0, wrong) << rectified << "of " << cloud.size() / 5 << " box-top points";
     }
 }
 

@@ -172,6 +172,9 @@ TEST_F(PointProcessing, BuildingScansAtATimeGivesTheWholeImagePassesBitForBit) {
                     helper->FillPoints(whole, coordinate);
                 }
             }
+            if (bits == 160) {
+                parts.main->CarryContrastIntensity(whole, {0, 37});
+            }
             const size_t points = static_cast<size_t>(columns) * 37;
             const size_t expected = FilterPointRun(whole, 0, 0, points, window);
             ImageBuffer built(bits, columns, 37);
