@@ -354,6 +354,41 @@ TEST(Rectification, EveryScanIsThePointByPointResamplingBitForBit) {
 
 // The grid of a fixed range follows the format last given, also when the
 // width of the result stays the same.
+// A corner's X rounds to the nearest float, which may lie past the exact
+// range: the range must hold it, or a belt reaching the sensor's edge leaves
+// the last cell empty.
+TEST(Rectification, BeltReachingTheEdgeOfTheViewFillsTheLastCell) {
+    icon::sim::DeviceConfig device = icontest::smallDevice();
+    device.sensor = icon::sim::SensorGeometry::standard(1536, 128, 300.0, 150.0, 0.0);
+    device.scene.beltWidth = 400.0;
+    const icon::DataFormat format(icon::sim::defaultDataFormat(device, "Measurement"));
+    IconBuffer buffer;
+    ASSERT_EQ(buffer.init(format, 1), 0);
+    icon::sim::SceneRenderer(device, format).renderScan(buffer, 0, 0);
+    icon::CalibrationFilter calibration("");
+    ASSERT_EQ(calibration.initFromData(icon::sim::calibrationText(device.sensor), format, 1), 0);
+    IconBuffer calibrated;
+    ASSERT_EQ(calibration.prepareResult(calibrated), 0);
+    ASSERT_EQ(calibration.apply(buffer, calibrated), 0);
+    const icon::Component& component = *calibrated.getDataFormat()->getComponent(0);
+    const float* xs = nullptr;
+    ASSERT_EQ(calibrated.getReadPointer(component.getName(), "Range X", xs), 0);
+    EXPECT_LE(component.getXMin(), xs[0]);
+    EXPECT_GE(component.getXMax(), xs[1535]);
+
+    icon::DataFormat points;
+    points.addComponent(component);
+    icon::RectificationFilter filter(1536, 0, true, true);
+    ASSERT_EQ(filter.setInput(points, 1), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    ASSERT_EQ(filter.apply(calibrated, output), 0);
+    const float* heights = nullptr;
+    ASSERT_EQ(output.getReadPointer(component.getName(), "Range", heights), 0);
+    EXPECT_NEAR(0.0f, heights[0], 0.01f) << "the first cell";
+    EXPECT_NEAR(0.0f, heights[1535], 0.01f) << "the last cell";
+}
+
 TEST(Rectification, ANewInputMovesTheFixedGrid) {
     icon::RectificationFilter filter(64, 0, true, true);
     expectResampled(filter, CalibratedPoints(100, 3, 0.0, 10.0, 4), 64, true, true);
