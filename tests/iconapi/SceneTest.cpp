@@ -149,9 +149,9 @@ TEST_F(SceneTest, CalibratedSurfaceMatchesTheTrueHeightsInEveryOrderOfObjects) {
         const float* xs = nullptr;
         const float* zs = nullptr;
         const int32_t* marks = nullptr;
-        ASSERT_EQ(calibrated.getReadPointer("Hi3D 1", "Range X", xs), 0);
-        ASSERT_EQ(calibrated.getReadPointer("Hi3D 1", "Range R", zs), 0);
-        ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Mark", marks), 0);
+        ASSERT_EQ(calibrated.getReadPointer("Profile 1", "Range X", xs), 0);
+        ASSERT_EQ(calibrated.getReadPointer("Profile 1", "Range R", zs), 0);
+        ASSERT_EQ(buffer.getReadPointer("Profile 1", "Mark", marks), 0);
 
         int checked = 0;
         int onObjects = 0;
@@ -204,8 +204,8 @@ TEST_F(SceneTest, EveryPairOfKindsInEitherOrderKeepsEachObjectsShape) {
             ASSERT_EQ(calibration.apply(buffer, calibrated), 0);
             const float* xs = nullptr;
             const float* zs = nullptr;
-            ASSERT_EQ(calibrated.getReadPointer("Hi3D 1", "Range X", xs), 0);
-            ASSERT_EQ(calibrated.getReadPointer("Hi3D 1", "Range R", zs), 0);
+            ASSERT_EQ(calibrated.getReadPointer("Profile 1", "Range X", xs), 0);
+            ASSERT_EQ(calibrated.getReadPointer("Profile 1", "Range R", zs), 0);
             for (const SceneObject& o : device.scene.objects) {
                 int checked = 0;
                 for (int c = 0; c < kColumns; ++c) {
@@ -236,8 +236,8 @@ TEST_F(SceneTest, BoxEdgesLieWhereTheSceneHasThem) {
     ASSERT_EQ(calibration.apply(buffer, calibrated), 0);
     const float* xs = nullptr;
     const float* zs = nullptr;
-    calibrated.getReadPointer("Hi3D 1", "Range X", xs);
-    calibrated.getReadPointer("Hi3D 1", "Range R", zs);
+    calibrated.getReadPointer("Profile 1", "Range X", xs);
+    calibrated.getReadPointer("Profile 1", "Range R", zs);
     double left = 1e9;
     double right = -1e9;
     for (int c = 0; c < kColumns; ++c) {
@@ -263,7 +263,7 @@ TEST_F(SceneTest, DarkObjectsAndGapsBesideTheBeltGiveSumZero) {
     IconBuffer buffer;
     grabFirst(4, buffer);
     const uint16_t* sum = nullptr;
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Sum", sum), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "Sum", sum), 0);
     EXPECT_EQ(sum[0], 0);                  // x = -100: beside the belt
     EXPECT_EQ(sum[kColumns / 2], 0);       // x = 0: the dark box
     EXPECT_NE(sum[kColumns / 4 + 10], 0);  // on the belt
@@ -281,8 +281,8 @@ TEST_F(SceneTest, ObjectReachingTheHorizonOfTheViewRenders) {
     icon::sim::SceneRenderer(device, format).renderScan(buffer, 0, 0);
     const uint16_t* sum = nullptr;
     const uint16_t* xsum = nullptr;
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Sum", sum), 0);
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "XSum", xsum), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "Sum", sum), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "XSum", xsum), 0);
     for (int c = 0; c < kColumns; ++c) {
         const uint32_t weight = sum[c] & 0x1FFFu;
         if (weight != 0) {
@@ -298,7 +298,7 @@ TEST_F(SceneTest, ImageConfigurationShowsTheLaserLine) {
     IconBuffer image;
     grabFirst(kRows, image, "Image");  // one sensor frame: one scan per row
     const uint8_t* pixels = nullptr;
-    ASSERT_EQ(image.getReadPointer("Image 1", "Image", pixels), 0);
+    ASSERT_EQ(image.getReadPointer("Frame 1", "Image", pixels), 0);
     const auto& h = device.sensor.homography;
     for (int c = 5; c < kColumns - 5; c += 25) {
         int brightest = 0;
@@ -323,13 +323,13 @@ TEST_F(SceneTest, SameConfigurationGivesTheSameBytes) {
     grabFirst(32, second);
     const uint16_t* a = nullptr;
     const uint16_t* b = nullptr;
-    first.getReadPointer("Hi3D 1", "XSum", a);
-    second.getReadPointer("Hi3D 1", "XSum", b);
+    first.getReadPointer("Profile 1", "XSum", a);
+    second.getReadPointer("Profile 1", "XSum", b);
     EXPECT_EQ(0, std::memcmp(a, b, 32 * kColumns * 2));
     device.seed = 99;
     IconBuffer other;
     grabFirst(32, other);
-    other.getReadPointer("Hi3D 1", "XSum", b);
+    other.getReadPointer("Profile 1", "XSum", b);
     EXPECT_NE(0, std::memcmp(a, b, 32 * kColumns * 2));
 }
 

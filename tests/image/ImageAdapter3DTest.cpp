@@ -381,8 +381,8 @@ TEST_F(Adapter3DTest, FailedConstructionLeavesNoThreadBehind) {
     format.addComponent(odd);
     CameraState camera = Camera(format, kScans);
     EXPECT_THROW(ImageAdapter3D(1, "1", camera, Build("ImageFormat=3D (XYZCI)\n")->GetParameters(),
-                                {"Hi3D 1", "Range", 0, 1, true}, {"Odd 1", "Range", 1, 0, false},
-                                {"Hi3D 1", "Mark", 0, 0, true}),
+                                {"Profile 1", "Range", 0, 1, true}, {"Odd 1", "Range", 1, 0, false},
+                                {"Profile 1", "Mark", 0, 0, true}),
                  std::runtime_error);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     int started = 0;

@@ -16,8 +16,8 @@ using ::testing::HasSubstr;
 
 namespace {
 
-const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
-const ImageSource kCogIntensity{"Hi3D 1", "Intensity", 0, 2, true};
+const ImageSource kCogRange{"Profile 1", "Range", 0, 1, true};
+const ImageSource kCogIntensity{"Profile 1", "Intensity", 0, 2, true};
 
 // What the host's completion callback received.
 std::mutex callsMutex;
@@ -155,13 +155,13 @@ TEST_F(AdapterTest, FailedExtractionReleasesTheBufferWithoutCallingTheHost) {
 TEST_F(AdapterTest, SourceMissingFromTheDataFormatFailsConstruction) {
     try {
         ImageAdapterGrayscale adapter(5, "1", camera_, CameraParameters("Cam.1"),
-                                      {"Hi3D 1", "Range", 0, 3, true});
+                                      {"Profile 1", "Range", 0, 3, true});
         FAIL() << "there is no fourth subcomponent";
     } catch (const std::runtime_error& e) {
-        EXPECT_STREQ("Image 'Hi3D 1 - Range' not found in data format", e.what());
+        EXPECT_STREQ("Image 'Profile 1 - Range' not found in data format", e.what());
     }
     EXPECT_THROW(ImageAdapterGrayscale(5, "1", camera_, CameraParameters("Cam.1"),
-                                       {"Hi3D 2", "Range", 1, 1, true}),
+                                       {"Profile 2", "Range", 1, 1, true}),
                  std::runtime_error);
 }
 
@@ -210,8 +210,8 @@ TEST_F(AdapterTest, GrayscaleOnMarkRecordsFailsAtOpenNotAtEveryGrab) {
     const icon::DataFormat imageFormat = DeviceFormat(device_, "Image");
     CameraState imageCamera = Camera(imageFormat, 16);
     const std::pair<CameraState*, ImageSource> marks[] = {
-        {&imageCamera, {"Image 1", "Mark", 0, 0, false}},
-        {&camera_, {"Hi3D 1", "Mark", 0, 0, true}}};
+        {&imageCamera, {"Frame 1", "Mark", 0, 0, false}},
+        {&camera_, {"Profile 1", "Mark", 0, 0, true}}};
     for (const auto& [camera, source] : marks) {
         try {
             ImageAdapterGrayscale adapter(5, "1", *camera, CameraParameters("Cam.1"), source);

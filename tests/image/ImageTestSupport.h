@@ -83,15 +83,15 @@ inline uint32_t LineWeight(double reflectance, int rows) {
 }
 
 // The camera's own data formats: "Measurement" is one COG component
-// "Hi3D 1" with marks, "Image" one IMAGE component "Image 1" of sensor rows.
+// "Profile 1" with marks, "Image" one IMAGE component "Frame 1" of sensor rows.
 inline icon::DataFormat DeviceFormat(const icon::sim::DeviceConfig& device,
                                      const std::string& configuration) {
     return icon::DataFormat(icon::sim::defaultDataFormat(device, configuration));
 }
 
-// A "RANGE" component "Hor 1": marks, 16-bit range, 8-bit intensity.
+// A "RANGE" component "Peak 1": marks, 16-bit range, 8-bit intensity.
 inline icon::DataFormat RangeFormat(int columns) {
-    icon::Component range("Hor 1", "RANGE");
+    icon::Component range("Peak 1", "RANGE");
     range.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
     range.addSubComponent(icon::SubComponent("Intensity", "BYTE", columns));
@@ -100,9 +100,9 @@ inline icon::DataFormat RangeFormat(int columns) {
     return format;
 }
 
-// A COG component "Hi3D 1", with or without marks.
+// A COG component "Profile 1", with or without marks.
 inline icon::DataFormat CogFormat(int columns, bool marks) {
-    icon::Component cog("Hi3D 1", "COG");
+    icon::Component cog("Profile 1", "COG");
     if (marks) {
         cog.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     }
