@@ -203,6 +203,11 @@ TEST_F(PointClouds, CalibrationTheCameraCannotGiveLeavesUncalibratedPoints) {
     EXPECT_TRUE(
         Logged("ERROR: Failed to create calibration filter: Read user data from flash -- VaveZAZ "
                "API error code: 15(icon::Camera::E_ERROR)\n"));
+    // A host reading the statistics learns it too.
+    ASSERT_EQ(1, setProperty(0, 1, "PrintStats", 1));
+    EXPECT_TRUE(LoggedContaining(
+        "\nCalibration:\tFAILED, points are uncalibrated sensor positions: Init calibration "
+        "filter from flash user data"));
     for (int port : {1, 2}) {
         const Cloud cloud = GrabCloud(port);
         ASSERT_GT(cloud.Points(), 0u) << port;

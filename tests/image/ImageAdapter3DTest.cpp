@@ -303,6 +303,10 @@ TEST_F(Adapter3DTest, CalibrationThatCannotBeHadLeavesUncalibratedPointsAndALogg
         ASSERT_FALSE(cloud.empty());
         EXPECT_EQ(24.0f, cloud[0]) << "X is the sensor column";
         EXPECT_EQ(60.0f, cloud[2]) << "Z is the sensor row";
+        EXPECT_THAT(adapter->ImageFacts(),
+                    HasSubstr("\nCalibration:\tFAILED, points are uncalibrated sensor positions: "
+                              "Init calibration filter from flash user data -- VaveZAZ API error "
+                              "code: 17(icon::Camera::E_CAMERA_USER_DATA_ERROR)\n"));
     }
     capture_.Clear();
     camera_.readUserData = [](std::string&) {
@@ -369,6 +373,19 @@ TEST_F(Adapter3DTest, EveryBoxTopPointCarriesTheLightOfItsOwnPlace) {
         EXPECT_LE(near, 2 * kScans) << rectified;
         EXPECT_EQ(0, wrong) << rectified << "of " << cloud.size() / 5 << " box-top points";
     }
+}
+
+// Points alone do not tell a host what Y measures or whether they are
+// millimetres: the port's statistics say.
+TEST_F(Adapter3DTest, ImageFactsSayWhatYMeasuresAndWhetherPointsAreCalibrated) {
+    EXPECT_EQ(
+        "Y:\t\tmillimetres of encoder travel\nCalibration:\tmillimetres, rectified\n",
+        Build("ImageFormat=3D (XYZ)\nCalibrationFilter=1\nRectificationFilter=1\n")->ImageFacts());
+    camera_ = Camera(CogFormat(kColumns, false), kScans);
+    EXPECT_EQ(
+        "Y:\t\tscans over PulsesPerMillimeter (no encoder marks)\n"
+        "Calibration:\toff, points are sensor positions\n",
+        Build("ImageFormat=3D (XYZ)\n")->ImageFacts());
 }
 
 TEST_F(Adapter3DTest, FailedConstructionLeavesNoThreadBehind) {
