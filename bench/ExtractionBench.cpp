@@ -27,7 +27,7 @@ icon::sim::DeviceConfig FullSizeDevice() {
 }
 
 icon::DataFormat RangeFormat(int columns) {
-    icon::Component range("Hor 1", "RANGE");
+    icon::Component range("Peak 1", "RANGE");
     range.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
     range.addSubComponent(icon::SubComponent("Intensity", "BYTE", columns));
@@ -94,31 +94,31 @@ void FillOnly(benchmark::State& state, const icon::DataFormat& format, const Ima
 
 void BM_DirectByte(benchmark::State& state) {
     ExtractAndFill<ExtractionHelperDirect>(state, RangeFormat(FullSizeDevice().sensor.columns),
-                                           {"Hor 1", "Intensity", 0, 2, false});
+                                           {"Peak 1", "Intensity", 0, 2, false});
 }
 
 void BM_DirectWord(benchmark::State& state) {
     ExtractAndFill<ExtractionHelperDirect>(state, RangeFormat(FullSizeDevice().sensor.columns),
-                                           {"Hor 1", "Range", 0, 1, false});
+                                           {"Peak 1", "Range", 0, 1, false});
 }
 
 void BM_Cog(benchmark::State& state) {
     const icon::sim::DeviceConfig device = FullSizeDevice();
     ExtractAndFill<ExtractionHelperCOG>(
         state, icon::DataFormat(icon::sim::defaultDataFormat(device, "Measurement")),
-        {"Hi3D 1", "Range", 0, 1, true});
+        {"Profile 1", "Range", 0, 1, true});
 }
 
 void BM_DirectWordFill(benchmark::State& state) {
     FillOnly<ExtractionHelperDirect>(state, RangeFormat(FullSizeDevice().sensor.columns),
-                                     {"Hor 1", "Range", 0, 1, false});
+                                     {"Peak 1", "Range", 0, 1, false});
 }
 
 void BM_CogFill(benchmark::State& state) {
     const icon::sim::DeviceConfig device = FullSizeDevice();
     FillOnly<ExtractionHelperCOG>(
         state, icon::DataFormat(icon::sim::defaultDataFormat(device, "Measurement")),
-        {"Hi3D 1", "Range", 0, 1, true});
+        {"Profile 1", "Range", 0, 1, true});
 }
 
 // The floor: copying the image's bytes once, times the first argument, from

@@ -32,7 +32,7 @@ std::string formatText(const icon::sim::DeviceConfig& device, bool range16) {
     if (!range16) {
         return icon::sim::defaultDataFormat(device, "Measurement");
     }
-    icon::Component range("Hor 1", "RANGE");
+    icon::Component range("Peak 1", "RANGE");
     range.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     range.addSubComponent(icon::SubComponent("Range", "WORD", device.sensor.columns));
     range.addSubComponent(icon::SubComponent("Intensity", "BYTE", device.sensor.columns));

@@ -20,9 +20,9 @@
 namespace {
 
 constexpr int kScans = 512;
-const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
-const ImageSource kCogIntensity{"Hi3D 1", "Intensity", 0, 2, true};
-const ImageSource kMarks{"Hi3D 1", "Mark", 0, 0, true};
+const ImageSource kCogRange{"Profile 1", "Range", 0, 1, true};
+const ImageSource kCogIntensity{"Profile 1", "Intensity", 0, 2, true};
+const ImageSource kMarks{"Profile 1", "Mark", 0, 0, true};
 
 icon::sim::DeviceConfig FullSizeDevice() {
     icon::sim::DeviceConfig device = icon::sim::SimulationConfig::embeddedDefault().devices[0];

@@ -135,17 +135,20 @@ void Camera::ReleaseBuffer(const icon::IconBuffer* buffer) {
 void Camera::PrintStats(int32_t port) {
     int32_t overtrigs = 0;
     int32_t completed = 0;
+    std::string imageFacts;
     {
         AdapterRegistry::Hold adapter = registry_.FindByPort(port);
         overtrigs = adapter->OvertrigCount().Get();
         completed = adapter->CompletedCount().Get();
+        imageFacts = adapter->ImageFacts();
     }
     const std::string text =
         (boost::format("Camera statistics\nFrames:\t\t%d\nDropped:\t\t%d\nGrabInProgress:\t%d\n"
                        "PacketsLost:\t\t%d\nOvertrigs:\t\t%d\nCorvaneCB:\t\t%d\n") %
          statistics_.frames.Get() % statistics_.dropped.Get() % statistics_.grabInProgress.Get() %
          statistics_.packetsLost.Get() % overtrigs % completed)
-            .str();
+            .str() +
+        imageFacts;
     WriteLog(context_, 1, "%s", text.c_str());
 }
 

@@ -31,6 +31,14 @@ class CalibrationFilter : public ExtractionHelper {
     const icon::IconBuffer& Output() const { return outputBuffer_; }
     // The component of the output that holds the source's points.
     const std::string& ComponentName() const { return componentName_; }
+    // The calibrated X and height of every point of the last buffer, `width`
+    // per scan; what the rectification stage resamples.
+    struct Points {
+        const float* xs;
+        const float* heights;
+        int32_t width;
+    };
+    Points Calibrated() const { return {xValues_, rangeValues_, width_}; }
 
   private:
     icon::CalibrationFilter calibration_;

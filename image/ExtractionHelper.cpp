@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "image/ExtractionHelperCOG.h"
+#include "image/ExtractionHelperCOGIntensity.h"
 #include "image/ExtractionHelperDirect.h"
 #include "image/ExtractionHelperScanMarks.h"
 #include "image/ImageBuffer.h"
@@ -67,6 +68,8 @@ void ExtractionHelper::CheckGrayscaleImage(const ImageBuffer& image, int32_t wid
         throw ImageMismatch(image, width, scans, 1);
     }
 }
+
+void ExtractionHelper::CarryContrastIntensity(ImageBuffer&, ScanRows) {}
 
 void ExtractionHelper::FillPoints(ImageBuffer& image, int32_t coordinate) {
     FillPointRows(image, coordinate, {0, static_cast<int32_t>(image.GetHeight())});
@@ -156,7 +159,5 @@ std::unique_ptr<ExtractionHelper> CreateExtractionHelper(const icon::DataFormat&
     if (source.subComponentName != "Intensity") {
         return std::make_unique<ExtractionHelperCOG>(format, source, scans);
     }
-    ImageSource sum = source;
-    sum.subComponentName = "Sum";
-    return std::make_unique<ExtractionHelperDirect>(format, sum, scans);
+    return std::make_unique<ExtractionHelperCOGIntensity>(format, source, scans);
 }

@@ -38,6 +38,12 @@ class ExtractionHelper {
     // The same for the points of `rows` only, so that an adapter can finish a
     // few scans of points while they are still in the cache.
     virtual void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) = 0;
+    // Called on the main helper of an XYZCI image once contrast and intensity
+    // of `rows` are filled, point n with element n. A helper that puts other
+    // elements at a point than element n (rectification) gives every point
+    // the contrast and intensity of the element it put there; the others
+    // leave them as they are.
+    virtual void CarryContrastIntensity(ImageBuffer& image, ScanRows rows);
 
   protected:
     ExtractionHelper() = default;
@@ -98,8 +104,8 @@ class ExtractionHelper {
 
 // The helper that reads `source` out of buffers of `scans` scans of `format`
 // for a point coordinate of a 3D image: mark records as scan marks, a COG
-// range as centre of gravity, a COG intensity as its "Sum" word, anything
-// else directly. A grayscale image has a rule of its own, as marks are no
-// image there.
+// range as centre of gravity, a COG intensity as the weight bits of its
+// "Sum" word, anything else directly. A grayscale image has a rule of its
+// own, as marks are no image there.
 std::unique_ptr<ExtractionHelper> CreateExtractionHelper(const icon::DataFormat& format,
                                                          const ImageSource& source, int32_t scans);

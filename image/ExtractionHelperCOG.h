@@ -17,13 +17,16 @@ class ExtractionHelperCOG : public ExtractionHelper {
     // The centre of gravity as a float; Z also sets X to the column.
     void FillPointRows(ImageBuffer& image, int32_t coordinate, ScanRows rows) override;
 
+    // The low 13 bits of the Sum word are the sum, the weight of the line:
+    // the divisor here, and the intensity of a COG component.
+    static uint32_t Sum(uint16_t sumWord) { return sumWord & 0x1FFFu; }
+
   private:
-    // The top 3 bits of the Sum word are bits 16 to 18 of XSum; the low 13
-    // bits are the sum. Computed in 32 bits: the numerator has up to 19.
+    // The top 3 bits of the Sum word are bits 16 to 18 of XSum. Computed in
+    // 32 bits: the numerator has up to 19.
     static uint32_t Numerator(uint16_t sumWord, uint16_t xsumWord) {
         return ((static_cast<uint32_t>(sumWord) >> 13) << 16) + xsumWord;
     }
-    static uint32_t Sum(uint16_t sumWord) { return sumWord & 0x1FFFu; }
 
     icon::IconBuffer xsumBuffer_;
     icon::ExtractionFilter sumFilter_;

@@ -68,6 +68,9 @@ class ImageAdapter {
     // Statistics: images announced to the host, overtriggers seen.
     platform::AtomicCounter& CompletedCount() { return completedCount_; }
     platform::AtomicCounter& OvertrigCount() { return overtrigCount_; }
+    // Lines the statistics add for this port's image, "Name:\tvalue\n" each;
+    // fixed when the adapter is built. None for a grayscale image.
+    virtual std::string ImageFacts() const { return std::string(); }
 
   protected:
     ImageAdapter(int32_t port, const std::string& imageName, const CameraState& camera,

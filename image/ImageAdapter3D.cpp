@@ -76,10 +76,14 @@ void ImageAdapter3D::CreateHelpers(const ImageSource& image) {
         mainHelper_ = CreateExtractionHelper(format, image, scans);
     }
     const auto pulses = static_cast<float>(parameters_.GetParameter<double>("PulsesPerMillimeter"));
+    // With marks Y is the encoder's travel since the buffer's first scan;
+    // without, the scan index, in millimetres only at one pulse per scan.
     if (format.getComponent(image.componentIndex)->getNamedSubComponent("Mark") != nullptr) {
         yHelper_ = std::make_unique<ExtractionHelperScanMarks>(format, image, scans, pulses, true);
+        yMeaning_ = "millimetres of encoder travel";
     } else {
         yHelper_ = std::make_unique<ExtractionHelperScanCount>(format, image, scans, pulses);
+        yMeaning_ = "scans over PulsesPerMillimeter (no encoder marks)";
     }
     laserCompensation_ = Enabled(parameters_, "LaserPlaneCompensation");
     laserPlaneAngle_ = parameters_.GetParameter<double>("LaserPlaneAngle");
@@ -94,6 +98,7 @@ void ImageAdapter3D::CreateHelpers(const ImageSource& image) {
 // Null when calibration is off, or when the camera cannot give a calibration
 // that fits: the adapter then makes uncalibrated points.
 std::unique_ptr<ExtractionHelper> ImageAdapter3D::CreateCalibratedHelper(const ImageSource& image) {
+    calibration_ = "off, points are sensor positions";
     if (!Enabled(parameters_, "CalibrationFilter")) {
         return nullptr;
     }
@@ -106,15 +111,23 @@ std::unique_ptr<ExtractionHelper> ImageAdapter3D::CreateCalibratedHelper(const I
         auto calibration = std::make_unique<CalibrationFilter>(
             *camera_.dataFormat, image, camera_.scansPerBuffer, calibrationData);
         if (Enabled(parameters_, "RectificationFilter")) {
-            return std::make_unique<RectificationFilter>(std::move(calibration),
-                                                         imageBuffer_->GetWidth());
+            auto rectified = std::make_unique<RectificationFilter>(std::move(calibration),
+                                                                   imageBuffer_->GetWidth());
+            calibration_ = "millimetres, rectified";
+            return rectified;
         }
+        calibration_ = "millimetres";
         return calibration;
     } catch (const VaveZAZError& e) {
         WriteLog(DriverContext::Instance(), 1, "ERROR: Failed to create calibration filter: %s",
                  e.what());
+        calibration_ = std::string("FAILED, points are uncalibrated sensor positions: ") + e.what();
         return nullptr;
     }
+}
+
+std::string ImageAdapter3D::ImageFacts() const {
+    return "Y:\t\t" + yMeaning_ + "\nCalibration:\t" + calibration_ + "\n";
 }
 
 void ImageAdapter3D::Start() {

@@ -43,6 +43,10 @@ class ImageAdapter3D : public ImageAdapter {
     // Row 0 holds the kept points of the last image; the image is not
     // rewritten while the row is copied.
     ImageRow GetRow(int32_t row) override;
+    // What Y measures ("Y:") and whether the points are calibrated
+    // ("Calibration:"; "FAILED" and the reason when the camera could not give
+    // a calibration and the points are sensor positions).
+    std::string ImageFacts() const override;
 
     // The processing thread's body.
     void operator()();
@@ -65,6 +69,9 @@ class ImageAdapter3D : public ImageAdapter {
     std::unique_ptr<ExtractionHelper> contrastHelper_;
     std::unique_ptr<ExtractionHelper> intensityHelper_;
     std::unique_ptr<ExtractionHelper> yHelper_;
+    // What the statistics say of the points, set when the helpers are made.
+    std::string yMeaning_;
+    std::string calibration_;
     // The image settings the adapter was built with.
     bool laserCompensation_ = false;
     double laserPlaneAngle_ = 0.0;

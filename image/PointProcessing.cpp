@@ -366,6 +366,9 @@ size_t BuildPoints(ImageBuffer& image, const PointHelpers& helpers, const Height
                 helper->FillPointRows(image, coordinate, rows);
             }
         }
+        if (helpers[1] != nullptr && (helpers[2] != nullptr || helpers[3] != nullptr)) {
+            helpers[1]->CarryContrastIntensity(image, rows);
+        }
         kept = FilterPointRun(image, kept, static_cast<size_t>(first) * width,
                               static_cast<size_t>(rows.count) * width, window);
     }

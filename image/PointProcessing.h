@@ -45,7 +45,8 @@ size_t FilterPointRunPortable(ImageBuffer& image, size_t kept, size_t first, siz
 using PointHelpers = std::array<ExtractionHelper*, 4>;
 
 // Fills every coordinate of every point from what the helpers' last Extract
-// left, and runs the window over the points: the image's points as a 3D
+// left (contrast and intensity follow the points wherever the Z helper
+// resamples them), and runs the window over the points: the image's points as a 3D
 // adapter hands them on. Returns how many are kept. It works a few scans at a
 // time, so that each point is written, read back and moved while it is still
 // in the cache; the result is the same as filling the whole image first.

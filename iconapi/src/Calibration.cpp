@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <sstream>
 
 namespace icon::detail {
@@ -23,7 +24,23 @@ void toPlane(const std::array<double, 9>& inv, double column, double row, double
     z = (inv[3] * column + inv[4] * row + inv[5]) / w;
 }
 
-// The X range the sensor sees over all its rows.
+// The nearest float at or below `value`, or with `up` at or above it; a
+// value beyond the floats stays as it is.
+double floatBound(double value, bool up) {
+    if (!(std::abs(value) < std::numeric_limits<float>::max())) {
+        return value;
+    }
+    const auto nearest = static_cast<float>(value);
+    if (up ? nearest >= value : nearest <= value) {
+        return nearest;
+    }
+    return std::nextafter(nearest, up ? INFINITY : -INFINITY);
+}
+
+// The X range the sensor sees over all its rows. The calibrated points carry
+// X as floats, and a corner's X rounds to the float nearest to it, which may
+// lie past the exact range: the range is widened to the floats around it, so
+// that a surface reaching the corner still falls into the grid's last cell.
 void xRange(Calibration& c) {
     c.xMin = INFINITY;
     c.xMax = -INFINITY;
@@ -36,6 +53,8 @@ void xRange(Calibration& c) {
             c.xMax = std::max(c.xMax, x);
         }
     }
+    c.xMin = floatBound(c.xMin, false);
+    c.xMax = floatBound(c.xMax, true);
 }
 
 std::string body(const sim::SensorGeometry& sensor) {

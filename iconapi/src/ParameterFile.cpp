@@ -74,8 +74,8 @@ bool parseConfiguration(const pugi::xml_node& node, std::vector<ComponentChoice>
 
 std::map<std::string, std::string> defaultConfigurations(const sim::DeviceConfig& device) {
     const int columns = device.sensor.columns;
-    return {{"Measurement", buildFormat({{"Hi3D 1", "COG", true, true}}, columns)},
-            {"Image", buildFormat({{"Image 1", "IMAGE", true, true}}, columns)}};
+    return {{"Measurement", buildFormat({{"Profile 1", "COG", true, true}}, columns)},
+            {"Image", buildFormat({{"Frame 1", "IMAGE", true, true}}, columns)}};
 }
 
 int loadParameterFile(const std::string& path, const sim::DeviceConfig& device,

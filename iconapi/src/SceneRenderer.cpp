@@ -103,11 +103,15 @@ double topAt(const Section& s, double x) {
     return s.shape == Section::RECT ? s.h : s.h * (x - s.x1) / (s.x2 - s.x1);
 }
 
+// The object's cross-section at belt position y; false where the laser line
+// misses it. Every field is set afresh: the caller reuses one section for all
+// objects of a scan, and no object may inherit the shape of the one before.
 bool sectionAt(const SceneObject& o, double y, Section& s) {
     const double u = y - o.y;
     if (u < 0.0 || u >= o.length || o.height <= 0.0) {
         return false;
     }
+    s = Section();
     s.reflectance = static_cast<float>(o.reflectance);
     s.x1 = o.x - o.width / 2.0;
     s.x2 = o.x + o.width / 2.0;

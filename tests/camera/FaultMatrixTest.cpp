@@ -188,11 +188,11 @@ class FaultMatrix : public CameraFixture {
             << Settings(UsesExtraction(step), step.stage == Stage::OPEN_ON);
         std::ofstream(systemDir_ / "a.prm")
             << "<parameters><configuration name=\"Measurement\">"
-               "<component name=\"Hi3D 1\" type=\"COG\" mark=\"true\"/>"
+               "<component name=\"Profile 1\" type=\"COG\" mark=\"true\"/>"
                "</configuration></parameters>";
         std::ofstream(systemDir_ / "nomarks.prm")
             << "<parameters><configuration name=\"Measurement\">"
-               "<component name=\"Hi3D 1\" type=\"COG\" mark=\"false\"/>"
+               "<component name=\"Profile 1\" type=\"COG\" mark=\"false\"/>"
                "</configuration></parameters>";
     }
 

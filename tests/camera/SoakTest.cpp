@@ -80,8 +80,8 @@ class Soak : public CameraFixture {
         icon::sim::SceneRenderer(device, format).renderScan(buffer, 0, 12345);
         const uint16_t* sums = nullptr;
         const uint16_t* xsums = nullptr;
-        EXPECT_EQ(0, buffer.getReadPointer("Hi3D 1", "Sum", sums));
-        EXPECT_EQ(0, buffer.getReadPointer("Hi3D 1", "XSum", xsums));
+        EXPECT_EQ(0, buffer.getReadPointer("Profile 1", "Sum", sums));
+        EXPECT_EQ(0, buffer.getReadPointer("Profile 1", "XSum", xsums));
         std::vector<unsigned char> row(static_cast<size_t>(device.sensor.columns));
         for (size_t c = 0; c < row.size(); ++c) {
             const uint32_t sum = sums[c] & 0x1FFFu;

@@ -31,7 +31,7 @@ uint32_t Fnv1a(const std::string& text) {
 struct Setup {
     icon::sim::DeviceConfig device;
     icon::DataFormat format;
-    ImageSource source{"Hi3D 1", "Range", 0, 1, true};
+    ImageSource source{"Profile 1", "Range", 0, 1, true};
     icon::IconBuffer buffer;
 
     Setup() {

@@ -34,8 +34,8 @@ const char* const kSettings =
 
 const char* const kRangeParameters =
     "<parameters><configuration name=\"Measurement\">"
-    "<component name=\"Hor 1\" type=\"RANGE\" mark=\"true\" intensity=\"true\"/>"
-    "<component name=\"Hi3D 1\" type=\"COG\" mark=\"false\"/>"
+    "<component name=\"Peak 1\" type=\"RANGE\" mark=\"true\" intensity=\"true\"/>"
+    "<component name=\"Profile 1\" type=\"COG\" mark=\"false\"/>"
     "</configuration></parameters>";
 
 const char* const kNames[] = {

@@ -151,13 +151,13 @@ TEST_F(CameraTest, SampleParameterFileChoosesTheConfigurations) {
     icon::DataFormat format(text);
     ASSERT_EQ(format.numComponents(), 2);
     const icon::Component* range = format.getComponent(0);
-    EXPECT_EQ(range->getName(), "Hor 1");
+    EXPECT_EQ(range->getName(), "Peak 1");
     EXPECT_EQ(range->getNamedSubComponent("Range")->getValueType(), "WORD");
     EXPECT_EQ(range->getNamedSubComponent("Intensity")->getValueType(), "BYTE");
     EXPECT_EQ(format.getComponent(1)->getNamedSubComponent("Mark"), nullptr);
     // A file without an "Image" configuration keeps the default one.
     ASSERT_EQ(camera->getDataFormat("Image", text), 0);
-    EXPECT_EQ(icon::DataFormat(text).getComponent(0)->getName(), "Image 1");
+    EXPECT_EQ(icon::DataFormat(text).getComponent(0)->getName(), "Frame 1");
 }
 
 TEST_F(CameraTest, EverySampleParameterFileLoads) {
@@ -192,7 +192,7 @@ TEST_F(CameraTest, MissingOrMalformedParameterFiles) {
     }
     std::string format;
     ASSERT_EQ(camera->getDataFormat("", format), 0);
-    EXPECT_EQ(icon::DataFormat(format).getComponent(0)->getName(), "Hi3D 1");
+    EXPECT_EQ(icon::DataFormat(format).getComponent(0)->getName(), "Profile 1");
 }
 
 TEST_F(CameraTest, FaultsOnceAlwaysAndFromTheNthCall) {

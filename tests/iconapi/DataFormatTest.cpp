@@ -7,12 +7,12 @@ namespace {
 
 const char* kCogText =
     "<dataformat>"
-    "  <component name=\"Hi3D 1\" valuetype=\"COG\">"
+    "  <component name=\"Profile 1\" valuetype=\"COG\">"
     "    <subcomponent name=\"Mark\" valuetype=\"MARK\" width=\"2\"/>"
     "    <subcomponent name=\"Sum\" valuetype=\"WORD\" width=\"5\"/>"
     "    <subcomponent name=\"XSum\" valuetype=\"WORD\" width=\"5\"/>"
     "  </component>"
-    "  <component name=\"Hor 1\" valuetype=\"RANGE\">"
+    "  <component name=\"Peak 1\" valuetype=\"RANGE\">"
     "    <subcomponent name=\"Intensity\" valuetype=\"BYTE\" width=\"3\"/>"
     "  </component>"
     "</dataformat>";
@@ -22,7 +22,7 @@ TEST(DataFormatTest, ParsesComponentsSubcomponentsAndWidths) {
     ASSERT_TRUE(format.isValid());
     ASSERT_EQ(format.numComponents(), 2);
     const icon::Component* cog = format.getComponent(0);
-    EXPECT_EQ(cog->getName(), "Hi3D 1");
+    EXPECT_EQ(cog->getName(), "Profile 1");
     EXPECT_EQ(cog->getValueType(), "COG");
     ASSERT_EQ(cog->numSubComponents(), 3);
     EXPECT_EQ(cog->getSubComponent(0)->getValueType(), "MARK");
@@ -31,7 +31,7 @@ TEST(DataFormatTest, ParsesComponentsSubcomponentsAndWidths) {
     EXPECT_EQ(cog->getNamedSubComponent("Range"), nullptr);
     EXPECT_EQ(cog->getSubComponent(3), nullptr);
     EXPECT_EQ(format.getComponent(2), nullptr);
-    EXPECT_EQ(format.getNamedComponent("Hor 1")->getSubComponent(0)->getElementSize(), 1);
+    EXPECT_EQ(format.getNamedComponent("Peak 1")->getSubComponent(0)->getElementSize(), 1);
     EXPECT_EQ(format.getScanSize(), 2 * 4 + 5 * 2 + 5 * 2 + 3);
 }
 
@@ -39,7 +39,7 @@ TEST(DataFormatTest, TextFormRoundTrips) {
     icon::DataFormat format(kCogText);
     icon::DataFormat again(format.toString());
     EXPECT_EQ(again.toString(), format.toString());
-    EXPECT_EQ(again.getNamedComponent("Hor 1")->getValueType(), "RANGE");
+    EXPECT_EQ(again.getNamedComponent("Peak 1")->getValueType(), "RANGE");
 }
 
 TEST(DataFormatTest, RejectsMalformedTexts) {
@@ -71,17 +71,17 @@ TEST_F(IconBufferTest, PlanesHoldAllScansOfOneSubcomponent) {
     EXPECT_EQ(buffer.getHeight(), 4);
     uint16_t* sum = nullptr;
     uint16_t* xsum = nullptr;
-    ASSERT_EQ(buffer.getWritePointer("Hi3D 1", "Sum", sum), 0);
-    ASSERT_EQ(buffer.getWritePointer("Hi3D 1", "XSum", xsum), 0);
+    ASSERT_EQ(buffer.getWritePointer("Profile 1", "Sum", sum), 0);
+    ASSERT_EQ(buffer.getWritePointer("Profile 1", "XSum", xsum), 0);
     for (int i = 0; i < 4 * 5; ++i) {
         sum[i] = static_cast<uint16_t>(i);
         xsum[i] = 0xFFFF;
     }
     const uint16_t* read = nullptr;
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Sum", read), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "Sum", read), 0);
     EXPECT_EQ(read[19], 19);  // scan 3, column 4: the planes do not overlap
     const uint32_t* marks = nullptr;
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Mark", marks), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "Mark", marks), 0);
     EXPECT_EQ(marks[7], 0u);
 }
 
@@ -89,14 +89,15 @@ TEST_F(IconBufferTest, ReadPointerErrors) {
     const uint16_t* words = nullptr;
     const uint8_t* bytes = nullptr;
     const float* floats = nullptr;
-    EXPECT_EQ(buffer.getReadPointer("Hi3D 2", "Sum", words),
+    EXPECT_EQ(buffer.getReadPointer("Profile 2", "Sum", words),
               icon::IconBuffer::E_COMPONENT_NOT_FOUND);
-    EXPECT_EQ(buffer.getReadPointer("Hi3D 1", "Range", words),
+    EXPECT_EQ(buffer.getReadPointer("Profile 1", "Range", words),
               icon::IconBuffer::E_SUBCOMPONENT_NOT_FOUND);
-    EXPECT_EQ(buffer.getReadPointer("Hi3D 1", "Sum", bytes), icon::IconBuffer::E_INCOMPATIBLE_TYPE);
-    EXPECT_EQ(buffer.getReadPointer("Hi3D 1", "Mark", floats),
+    EXPECT_EQ(buffer.getReadPointer("Profile 1", "Sum", bytes),
               icon::IconBuffer::E_INCOMPATIBLE_TYPE);
-    EXPECT_EQ(buffer.getReadPointer("Hor 1", "Intensity", bytes), 0);
+    EXPECT_EQ(buffer.getReadPointer("Profile 1", "Mark", floats),
+              icon::IconBuffer::E_INCOMPATIBLE_TYPE);
+    EXPECT_EQ(buffer.getReadPointer("Peak 1", "Intensity", bytes), 0);
 }
 
 TEST_F(IconBufferTest, LostPacketsPerScan) {

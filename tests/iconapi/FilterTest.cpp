@@ -16,11 +16,11 @@ namespace {
 using icon::IconBuffer;
 
 icon::DataFormat cogFormat(int columns) {
-    icon::Component cog("Hi3D 1", "COG");
+    icon::Component cog("Profile 1", "COG");
     cog.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     cog.addSubComponent(icon::SubComponent("Sum", "WORD", columns));
     cog.addSubComponent(icon::SubComponent("XSum", "WORD", columns));
-    icon::Component range("Hor 1", "RANGE");
+    icon::Component range("Peak 1", "RANGE");
     range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
     icon::DataFormat format;
     format.addComponent(cog);
@@ -32,8 +32,8 @@ icon::DataFormat cogFormat(int columns) {
 void putCog(IconBuffer& buffer, int index, double row, uint32_t weight) {
     uint16_t* sum = nullptr;
     uint16_t* xsum = nullptr;
-    buffer.getWritePointer("Hi3D 1", "Sum", sum);
-    buffer.getWritePointer("Hi3D 1", "XSum", xsum);
+    buffer.getWritePointer("Profile 1", "Sum", sum);
+    buffer.getWritePointer("Profile 1", "XSum", xsum);
     const uint32_t numerator = static_cast<uint32_t>(std::lround(row * weight));
     sum[index] = static_cast<uint16_t>(((numerator >> 16) << 13) | weight);
     xsum[index] = static_cast<uint16_t>(numerator & 0xFFFF);
@@ -55,28 +55,28 @@ TEST_F(FilterTest, ExtractionCopiesOneSubcomponent) {
     IconBuffer input;
     ASSERT_EQ(input.init(cogFormat(4), 3), 0);
     putCog(input, 5, 10.5, 100);
-    icon::ExtractionFilter filter("Hi3D 1", "XSum");
+    icon::ExtractionFilter filter("Profile 1", "XSum");
     ASSERT_EQ(filter.setInput(cogFormat(4), 3), 0);
     IconBuffer output;
     ASSERT_EQ(filter.prepareResult(output), 0);
     const icon::Component* c = output.getDataFormat()->getComponent(0);
-    EXPECT_EQ(c->getName(), "Hi3D 1");
+    EXPECT_EQ(c->getName(), "Profile 1");
     EXPECT_EQ(c->getValueType(), "COG");
     ASSERT_EQ(c->numSubComponents(), 1);
     EXPECT_EQ(c->getSubComponent(0)->getValueType(), "WORD");
     ASSERT_EQ(filter.apply(input, output), 0);
     const uint16_t* xsum = nullptr;
-    ASSERT_EQ(output.getReadPointer("Hi3D 1", "XSum", xsum), 0);
+    ASSERT_EQ(output.getReadPointer("Profile 1", "XSum", xsum), 0);
     EXPECT_EQ(xsum[5], 1050);
     EXPECT_EQ(xsum[4], 0);
 }
 
 TEST_F(FilterTest, ExtractionErrors) {
-    icon::ExtractionFilter noComponent("Hi3D 9", "Sum");
+    icon::ExtractionFilter noComponent("Profile 9", "Sum");
     EXPECT_EQ(noComponent.setInput(cogFormat(4), 3), IconBuffer::E_COMPONENT_NOT_FOUND);
-    icon::ExtractionFilter noSub("Hi3D 1", "Range");
+    icon::ExtractionFilter noSub("Profile 1", "Range");
     EXPECT_EQ(noSub.setInput(cogFormat(4), 3), IconBuffer::E_SUBCOMPONENT_NOT_FOUND);
-    icon::ExtractionFilter filter("Hi3D 1", "Sum");
+    icon::ExtractionFilter filter("Profile 1", "Sum");
     ASSERT_EQ(filter.setInput(cogFormat(4), 3), 0);
     IconBuffer output;
     ASSERT_EQ(filter.prepareResult(output), 0);
@@ -92,7 +92,7 @@ TEST_F(FilterTest, InjectedFilterFaultFailsOnce) {
     auto config = icontest::quickConfig({});
     config.faults = {{"ExtractionFilter::apply", 5004, icon::sim::Fault::ONCE, 1}};
     icon::sim::configure(config);
-    icon::ExtractionFilter filter("Hi3D 1", "Sum");
+    icon::ExtractionFilter filter("Profile 1", "Sum");
     ASSERT_EQ(filter.setInput(cogFormat(4), 1), 0);
     IconBuffer input;
     IconBuffer output;
@@ -141,7 +141,7 @@ TEST_F(CalibrationTest, TurnsSensorPositionsIntoMillimetres) {
     ASSERT_EQ(filter.initFromData(icon::sim::calibrationText(sensor), format, 2), 0);
     IconBuffer output;
     ASSERT_EQ(filter.prepareResult(output), 0);
-    const icon::Component* c = output.getDataFormat()->getNamedComponent("Hi3D 1");
+    const icon::Component* c = output.getDataFormat()->getNamedComponent("Profile 1");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->getNamedSubComponent("Range X")->getValueType(), "FLOAT");
     EXPECT_EQ(c->getNamedSubComponent("Range R")->getWidth(), 64);
@@ -153,14 +153,14 @@ TEST_F(CalibrationTest, TurnsSensorPositionsIntoMillimetres) {
     ASSERT_EQ(input.init(format, 2), 0);
     putCog(input, 64 + 10, 100.25, 1000);  // numerator above 16 bits
     uint16_t* range = nullptr;
-    ASSERT_EQ(input.getWritePointer("Hor 1", "Range", range), 0);
+    ASSERT_EQ(input.getWritePointer("Peak 1", "Range", range), 0);
     range[20] = static_cast<uint16_t>(std::lround(40.5 * 16));
     ASSERT_EQ(filter.apply(input, output), 0);
 
     const float* xs = nullptr;
     const float* zs = nullptr;
-    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range X", xs), 0);
-    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range R", zs), 0);
+    ASSERT_EQ(output.getReadPointer("Profile 1", "Range X", xs), 0);
+    ASSERT_EQ(output.getReadPointer("Profile 1", "Range R", zs), 0);
     double col = 0.0;
     double row = 0.0;
     toSensor(sensor, xs[64 + 10], zs[64 + 10], col, row);
@@ -168,8 +168,8 @@ TEST_F(CalibrationTest, TurnsSensorPositionsIntoMillimetres) {
     EXPECT_NEAR(row, 100.25, 1e-3);
     EXPECT_TRUE(std::isnan(zs[0]));
     EXPECT_TRUE(std::isnan(xs[64 + 11]));
-    ASSERT_EQ(output.getReadPointer("Hor 1", "Range R", zs), 0);
-    ASSERT_EQ(output.getReadPointer("Hor 1", "Range X", xs), 0);
+    ASSERT_EQ(output.getReadPointer("Peak 1", "Range R", zs), 0);
+    ASSERT_EQ(output.getReadPointer("Peak 1", "Range X", xs), 0);
     toSensor(sensor, xs[20], zs[20], col, row);
     EXPECT_NEAR(col, 20.0, 1e-3);
     EXPECT_NEAR(row, 40.5, 1e-3);
@@ -178,7 +178,7 @@ TEST_F(CalibrationTest, TurnsSensorPositionsIntoMillimetres) {
 class RectificationTest : public FilterTest {
   protected:
     void SetUp() override {
-        icon::Component c("Hi3D 1", "FLOAT");
+        icon::Component c("Profile 1", "FLOAT");
         c.addSubComponent(icon::SubComponent("Range X", "FLOAT", 4));
         c.addSubComponent(icon::SubComponent("Range R", "FLOAT", 4));
         c.setXRange(0.0, 10.0);
@@ -186,8 +186,8 @@ class RectificationTest : public FilterTest {
         ASSERT_EQ(input.init(format, 1), 0);
         float* xs = nullptr;
         float* zs = nullptr;
-        input.getWritePointer("Hi3D 1", "Range X", xs);
-        input.getWritePointer("Hi3D 1", "Range R", zs);
+        input.getWritePointer("Profile 1", "Range X", xs);
+        input.getWritePointer("Profile 1", "Range R", zs);
         const float x[] = {1.0f, 1.5f, 9.9f, std::nanf("")};
         const float z[] = {3.0f, 7.0f, 2.0f, std::nanf("")};
         std::copy(x, x + 4, xs);
@@ -201,8 +201,8 @@ class RectificationTest : public FilterTest {
         ASSERT_EQ(filter.apply(input, output), 0);
         const float* xs = nullptr;
         const float* zs = nullptr;
-        ASSERT_EQ(output.getReadPointer("Hi3D 1", "X", xs), 0);
-        ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range", zs), 0);
+        ASSERT_EQ(output.getReadPointer("Profile 1", "X", xs), 0);
+        ASSERT_EQ(output.getReadPointer("Profile 1", "Range", zs), 0);
         x.assign(xs, xs + 5);
         z.assign(zs, zs + 5);
     }
@@ -248,14 +248,14 @@ TEST_F(RectificationTest, RejectsUnknownMethodAndMissingInput) {
 // repeats and both zeros, and points that are not numbers.
 struct CalibratedPoints {
     CalibratedPoints(int width, int scans, double xMin, double xMax, unsigned seed) {
-        icon::Component c("Hi3D 1", "FLOAT");
+        icon::Component c("Profile 1", "FLOAT");
         c.addSubComponent(icon::SubComponent("Range X", "FLOAT", width));
         c.addSubComponent(icon::SubComponent("Range R", "FLOAT", width));
         c.setXRange(xMin, xMax);
         format.addComponent(c);
         EXPECT_EQ(buffer.init(format, scans), 0);
-        buffer.getWritePointer("Hi3D 1", "Range X", xs);
-        buffer.getWritePointer("Hi3D 1", "Range R", zs);
+        buffer.getWritePointer("Profile 1", "Range X", xs);
+        buffer.getWritePointer("Profile 1", "Range R", zs);
         std::mt19937 random(seed);
         const double span = xMax - xMin;
         std::uniform_real_distribution<double> x(xMin - 0.1 * span, xMax + 0.1 * span);
@@ -311,8 +311,8 @@ void expectResampled(icon::RectificationFilter& filter, const CalibratedPoints& 
     ASSERT_EQ(filter.apply(points.buffer, output), 0);
     const float* outX = nullptr;
     const float* outZ = nullptr;
-    ASSERT_EQ(output.getReadPointer("Hi3D 1", "X", outX), 0);
-    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range", outZ), 0);
+    ASSERT_EQ(output.getReadPointer("Profile 1", "X", outX), 0);
+    ASSERT_EQ(output.getReadPointer("Profile 1", "Range", outZ), 0);
     std::vector<float> x(width);
     std::vector<float> z(width);
     for (int scan = 0; scan < scans; ++scan) {
@@ -354,6 +354,41 @@ TEST(Rectification, EveryScanIsThePointByPointResamplingBitForBit) {
 
 // The grid of a fixed range follows the format last given, also when the
 // width of the result stays the same.
+// A corner's X rounds to the nearest float, which may lie past the exact
+// range: the range must hold it, or a belt reaching the sensor's edge leaves
+// the last cell empty.
+TEST(Rectification, BeltReachingTheEdgeOfTheViewFillsTheLastCell) {
+    icon::sim::DeviceConfig device = icontest::smallDevice();
+    device.sensor = icon::sim::SensorGeometry::standard(1536, 128, 300.0, 150.0, 0.0);
+    device.scene.beltWidth = 400.0;
+    const icon::DataFormat format(icon::sim::defaultDataFormat(device, "Measurement"));
+    IconBuffer buffer;
+    ASSERT_EQ(buffer.init(format, 1), 0);
+    icon::sim::SceneRenderer(device, format).renderScan(buffer, 0, 0);
+    icon::CalibrationFilter calibration("");
+    ASSERT_EQ(calibration.initFromData(icon::sim::calibrationText(device.sensor), format, 1), 0);
+    IconBuffer calibrated;
+    ASSERT_EQ(calibration.prepareResult(calibrated), 0);
+    ASSERT_EQ(calibration.apply(buffer, calibrated), 0);
+    const icon::Component& component = *calibrated.getDataFormat()->getComponent(0);
+    const float* xs = nullptr;
+    ASSERT_EQ(calibrated.getReadPointer(component.getName(), "Range X", xs), 0);
+    EXPECT_LE(component.getXMin(), xs[0]);
+    EXPECT_GE(component.getXMax(), xs[1535]);
+
+    icon::DataFormat points;
+    points.addComponent(component);
+    icon::RectificationFilter filter(1536, 0, true, true);
+    ASSERT_EQ(filter.setInput(points, 1), 0);
+    IconBuffer output;
+    ASSERT_EQ(filter.prepareResult(output), 0);
+    ASSERT_EQ(filter.apply(calibrated, output), 0);
+    const float* heights = nullptr;
+    ASSERT_EQ(output.getReadPointer(component.getName(), "Range", heights), 0);
+    EXPECT_NEAR(0.0f, heights[0], 0.01f) << "the first cell";
+    EXPECT_NEAR(0.0f, heights[1535], 0.01f) << "the last cell";
+}
+
 TEST(Rectification, ANewInputMovesTheFixedGrid) {
     icon::RectificationFilter filter(64, 0, true, true);
     expectResampled(filter, CalibratedPoints(100, 3, 0.0, 10.0, 4), 64, true, true);
@@ -372,7 +407,7 @@ TEST(Rectification, AnEndlessFixedRangePutsEveryPointIntoTheFirstCell) {
     ASSERT_EQ(filter.prepareResult(output), 0);
     ASSERT_EQ(filter.apply(points.buffer, output), 0);
     const float* zs = nullptr;
-    ASSERT_EQ(output.getReadPointer("Hi3D 1", "Range", zs), 0);
+    ASSERT_EQ(output.getReadPointer("Profile 1", "Range", zs), 0);
     for (int scan = 0; scan < 2; ++scan) {
         float top = -INFINITY;
         for (int i = 0; i < 9; ++i) {

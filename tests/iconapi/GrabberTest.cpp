@@ -141,7 +141,7 @@ TEST_F(GrabberTest, SlowConsumerLosesScansButBuffersAreNeverReusedEarly) {
             overlapped = true;
         }
         const uint32_t* marks = nullptr;
-        buffer.getReadPointer("Hi3D 1", "Mark", marks);
+        buffer.getReadPointer("Profile 1", "Mark", marks);
         const uint32_t before = marks[1];
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         changedUnderneath = changedUnderneath || marks[1] != before;

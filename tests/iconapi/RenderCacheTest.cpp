@@ -36,7 +36,7 @@ std::vector<uint8_t> scanBytes(const IconBuffer& buffer, int slot) {
 }
 
 std::string rangeFormat(int columns) {
-    icon::Component range("Hor 1", "RANGE");
+    icon::Component range("Peak 1", "RANGE");
     range.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
     range.addSubComponent(icon::SubComponent("Intensity", "BYTE", columns));
@@ -143,8 +143,8 @@ TEST(RenderCacheTest, ScansAPeriodApartRepeatButTheirMarksGoOn) {
     }
     const uint16_t* xsum = nullptr;
     const uint32_t* mark = nullptr;
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "XSum", xsum), 0);
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Mark", mark), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "XSum", xsum), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "Mark", mark), 0);
     const size_t columns = static_cast<size_t>(device.sensor.columns);
     int lostDiffers = 0;
     for (int scan = 40; scan < 200; ++scan) {
@@ -177,9 +177,9 @@ TEST(RenderCacheTest, BeltThatNeverReturnsToItsStartIsNotCached) {
 TEST(RenderCacheTest, ComponentsMissingTheirMainPlaneAreLeftAlone) {
     const DeviceConfig device = icontest::smallDevice();
     const int columns = device.sensor.columns;
-    icon::Component range("Hor 1", "RANGE");
+    icon::Component range("Peak 1", "RANGE");
     range.addSubComponent(icon::SubComponent("Intensity", "BYTE", columns));
-    icon::Component cog("Hi3D 1", "COG");
+    icon::Component cog("Profile 1", "COG");
     cog.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     cog.addSubComponent(icon::SubComponent("Sum", "WORD", columns));
     DataFormat format;
@@ -194,9 +194,9 @@ TEST(RenderCacheTest, ComponentsMissingTheirMainPlaneAreLeftAlone) {
     const uint8_t* intensity = nullptr;
     const uint16_t* sum = nullptr;
     const uint32_t* mark = nullptr;
-    ASSERT_EQ(buffer.getReadPointer("Hor 1", "Intensity", intensity), 0);
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Sum", sum), 0);
-    ASSERT_EQ(buffer.getReadPointer("Hi3D 1", "Mark", mark), 0);
+    ASSERT_EQ(buffer.getReadPointer("Peak 1", "Intensity", intensity), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "Sum", sum), 0);
+    ASSERT_EQ(buffer.getReadPointer("Profile 1", "Mark", mark), 0);
     for (int i = 0; i < 8 * columns; ++i) {
         ASSERT_EQ(intensity[i], 0) << i;
         ASSERT_EQ(sum[i], 0) << i;

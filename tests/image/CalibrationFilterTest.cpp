@@ -18,7 +18,7 @@ using ::testing::HasSubstr;
 
 namespace {
 
-const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
+const ImageSource kCogRange{"Profile 1", "Range", 0, 1, true};
 constexpr int kScans = 4;
 
 uint32_t Bits(float value) {
@@ -55,15 +55,15 @@ TEST_F(CalibrationTest, CalibratedPointsAreTheFilterOutputBitForBit) {
     auto calibration = Calibration();
     auto buffer = Render(device_, format_, kScans);
     // One element where the laser was not seen: its point is not a number.
-    std::vector<uint16_t> sums = Plane<uint16_t>(*buffer, "Hi3D 1", "Sum");
+    std::vector<uint16_t> sums = Plane<uint16_t>(*buffer, "Profile 1", "Sum");
     sums[70] = 0;
-    SetPlane(*buffer, "Hi3D 1", "Sum", sums);
+    SetPlane(*buffer, "Profile 1", "Sum", sums);
     calibration->Extract(*buffer);
 
     auto points = PointImage(160, kColumns, kScans);
     calibration->FillPoints(*points, 2);
-    const std::vector<float> zs = Plane<float>(calibration->Output(), "Hi3D 1", "Range R");
-    const std::vector<float> xs = Plane<float>(calibration->Output(), "Hi3D 1", "Range X");
+    const std::vector<float> zs = Plane<float>(calibration->Output(), "Profile 1", "Range R");
+    const std::vector<float> xs = Plane<float>(calibration->Output(), "Profile 1", "Range X");
     ASSERT_EQ(static_cast<size_t>(kColumns * kScans), zs.size());
     for (size_t n = 0; n < zs.size(); ++n) {
         ASSERT_EQ(Bits(zs[n]), WordAt(*points, n, 2)) << n;
@@ -151,7 +151,7 @@ TEST_F(CalibrationTest, EveryConstructionStepCarriesItsLabel) {
     icon::sim::resetConfiguration();
     // A COG intensity is the sum of light, which has no calibrated height.
     EXPECT_THAT(Failure([&] {
-                    Calibration({"Hi3D 1", "Intensity", 0, 2, true});
+                    Calibration({"Profile 1", "Intensity", 0, 2, true});
                 }).first,
                 HasSubstr("Get Range read pointer from calibration output buffer"));
 
@@ -194,8 +194,8 @@ TEST_F(CalibrationTest, RectificationResamplesTheChosenImageNotTheFirstComponent
     format.addComponent(*CogFormat(kColumns, false).getComponent(0));
     auto buffer = Render(device_, format, kScans);
     // The other image saw nothing: rectifying it would give no point at all.
-    SetPlane(*buffer, "Hor 1", "Range", std::vector<uint16_t>(kColumns * kScans, 0));
-    const ImageSource cogRange{"Hi3D 1", "Range", 1, 0, true};
+    SetPlane(*buffer, "Peak 1", "Range", std::vector<uint16_t>(kColumns * kScans, 0));
+    const ImageSource cogRange{"Profile 1", "Range", 1, 0, true};
     RectificationFilter rectification(
         std::make_unique<CalibrationFilter>(format, cogRange, kScans, calibration_), kColumns);
     rectification.Extract(*buffer);

@@ -18,9 +18,10 @@ using ::testing::HasSubstr;
 
 namespace {
 
-const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
-const ImageSource kRange{"Hor 1", "Range", 0, 1, false};
-const ImageSource kIntensity{"Hor 1", "Intensity", 0, 2, false};
+const ImageSource kCogRange{"Profile 1", "Range", 0, 1, true};
+const ImageSource kCogIntensity{"Profile 1", "Intensity", 0, 2, true};
+const ImageSource kRange{"Peak 1", "Range", 0, 1, false};
+const ImageSource kIntensity{"Peak 1", "Intensity", 0, 2, false};
 
 std::vector<uint8_t> Bytes(ImageBuffer& image) {
     return std::vector<uint8_t>(image.GetData(), image.GetData() + image.GetByteSize());
@@ -35,8 +36,8 @@ TEST_F(CogTest, CentreOfGravityTakesNineteenBitsAndSkipsAnEmptySum) {
     auto buffer = EmptyBuffer(format, 1);
     // Sum 5 with XSum bit 16 set; Sum 0 under a full XSum; Sum 1 with all 19
     // numerator bits set; a plain 256 / 3.
-    SetPlane<uint16_t>(*buffer, "Hi3D 1", "Sum", {0x2005, 0x4000, 0xE001, 0x0003});
-    SetPlane<uint16_t>(*buffer, "Hi3D 1", "XSum", {0x0010, 0xFFFF, 0xFFFF, 0x0100});
+    SetPlane<uint16_t>(*buffer, "Profile 1", "Sum", {0x2005, 0x4000, 0xE001, 0x0003});
+    SetPlane<uint16_t>(*buffer, "Profile 1", "XSum", {0x0010, 0xFFFF, 0xFFFF, 0x0100});
     ExtractionHelperCOG helper(format, kCogRange, 1);
     helper.Extract(*buffer);
 
@@ -57,6 +58,47 @@ TEST_F(CogTest, CentreOfGravityTakesNineteenBitsAndSkipsAnEmptySum) {
     EXPECT_TRUE(Untouched(*points, 0, 3));
 }
 
+// A COG intensity is the line's weight, the low 13 bits of the Sum word, in
+// both images: the top 3 bits belong to the range.
+TEST_F(CogTest, IntensityIsTheWeightBitsOfTheSumWordAlone) {
+    const icon::DataFormat format = CogFormat(4, false);
+    auto buffer = EmptyBuffer(format, 1);
+    SetPlane<uint16_t>(*buffer, "Profile 1", "Sum", {0x2005, 0xFFFF, 0xE000, 0x1000});
+    const auto helper = CreateExtractionHelper(format, kCogIntensity, 1);
+    helper->Extract(*buffer);
+
+    ImageBuffer gray(8, 4, 1);
+    helper->FillGrayscale(gray);
+    EXPECT_EQ((std::vector<uint8_t>{0, 255, 0, 128}), Bytes(gray)) << "the weight's top 8 bits";
+
+    auto points = PointImage(160, 4, 1);
+    helper->FillPoints(*points, 4);
+    const float expected[] = {5.0f, 8191.0f, 0.0f, 4096.0f};
+    for (size_t n = 0; n < 4; ++n) {
+        EXPECT_EQ(expected[n], FloatAt(*points, n, 4)) << n;
+        EXPECT_TRUE(Untouched(*points, n, 3)) << n;
+    }
+}
+
+// On a rendered scene the intensity of a point is its reflectance's weight,
+// the same for the belt and a box of the same shade.
+TEST_F(CogTest, RenderedIntensityFollowsTheReflectanceWhateverTheHeight) {
+    const icon::sim::DeviceConfig device = TwoShadeDevice();
+    const icon::DataFormat format = DeviceFormat(device, "Measurement");
+    const auto helper = CreateExtractionHelper(format, kCogIntensity, 4);
+    helper->Extract(*Render(device, format, 4));
+    auto points = PointImage(160, kColumns, 4);
+    helper->FillPoints(*points, 4);
+    for (size_t n = 0; n < static_cast<size_t>(4 * kColumns); ++n) {
+        const double reflectance = TwoShadeReflectance(static_cast<int>(n % kColumns));
+        if (reflectance > 0.0) {
+            ASSERT_EQ(static_cast<float>(LineWeight(reflectance, device.sensor.rows)),
+                      FloatAt(*points, n, 4))
+                << n;
+        }
+    }
+}
+
 TEST_F(CogTest, GrayscaleIsTheTruncatedQuotientForEverySum) {
     // For every sum, the largest numerators just below and at a multiple of
     // it: the quotients closest to the next integer.
@@ -74,8 +116,8 @@ TEST_F(CogTest, GrayscaleIsTheTruncatedQuotientForEverySum) {
             expected.push_back(static_cast<uint8_t>(numerator / sum));
         }
     }
-    SetPlane(*buffer, "Hi3D 1", "Sum", sumWords);
-    SetPlane(*buffer, "Hi3D 1", "XSum", xsumWords);
+    SetPlane(*buffer, "Profile 1", "Sum", sumWords);
+    SetPlane(*buffer, "Profile 1", "XSum", xsumWords);
     ExtractionHelperCOG helper(format, kCogRange, 2);
     helper.Extract(*buffer);
     ImageBuffer gray(8, kSums, 2);
@@ -108,7 +150,7 @@ TEST_F(CogTest, RangeImageShowsTheLaserLineRowsOfTheScene) {
 }
 
 TEST_F(CogTest, SumAndXSumOfDifferentWidthsAreRefused) {
-    icon::Component cog("Hi3D 1", "COG");
+    icon::Component cog("Profile 1", "COG");
     cog.addSubComponent(icon::SubComponent("Sum", "WORD", 8));
     cog.addSubComponent(icon::SubComponent("XSum", "WORD", 4));
     icon::DataFormat format;
@@ -117,7 +159,7 @@ TEST_F(CogTest, SumAndXSumOfDifferentWidthsAreRefused) {
         ExtractionHelperCOG helper(format, kCogRange, 2);
         FAIL() << "a narrower XSum would be read past its end";
     } catch (const std::runtime_error& e) {
-        EXPECT_STREQ("ExtractionHelperCOG: Sum and XSum of 'Hi3D 1' differ in width: 8 and 4",
+        EXPECT_STREQ("ExtractionHelperCOG: Sum and XSum of 'Profile 1' differ in width: 8 and 4",
                      e.what());
     }
 }
@@ -162,11 +204,11 @@ TEST_F(DirectTest, EightBitSubcomponentIsCopiedByteForByte) {
     const int rows = kBeltRow + 1;
     // One sensor frame: scan r is sensor row r.
     const auto buffer = Render(device, format, rows);
-    ExtractionHelperDirect helper(format, {"Image 1", "Image", 0, 1, false}, rows);
+    ExtractionHelperDirect helper(format, {"Frame 1", "Image", 0, 1, false}, rows);
     helper.Extract(*buffer);
     ImageBuffer gray(8, kColumns, rows);
     helper.FillGrayscale(gray);
-    EXPECT_EQ(Plane<uint8_t>(*buffer, "Image 1", "Image"), Bytes(gray));
+    EXPECT_EQ(Plane<uint8_t>(*buffer, "Frame 1", "Image"), Bytes(gray));
     // The frame shows the line brightest on the scene's rows.
     for (int column = 0; column < kColumns; ++column) {
         int brightest = 0;
@@ -185,7 +227,7 @@ TEST_F(DirectTest, EightBitSubcomponentIsCopiedByteForByte) {
 TEST_F(DirectTest, SixteenBitSubcomponentGivesItsHighByte) {
     const icon::DataFormat format = RangeFormat(3);
     auto buffer = EmptyBuffer(format, 2);
-    SetPlane<uint16_t>(*buffer, "Hor 1", "Range", {0x1234, 0x00FF, 0xFF00, 0x8001, 0, 0xFFFF});
+    SetPlane<uint16_t>(*buffer, "Peak 1", "Range", {0x1234, 0x00FF, 0xFF00, 0x8001, 0, 0xFFFF});
     ExtractionHelperDirect helper(format, kRange, 2);
     helper.Extract(*buffer);
     ImageBuffer gray(8, 3, 2);
@@ -216,7 +258,7 @@ TEST_F(DirectTest, RenderedRangeAndIntensityReachTheirPoints) {
     // The range counts 1/16 rows.
     EXPECT_EQ(kBoxRow * 16.0f, FloatAt(*points, kColumns + 32, 2));
     EXPECT_EQ(kBeltRow * 16.0f, FloatAt(*points, kColumns + 2, 2));
-    const std::vector<uint8_t> raw = Plane<uint8_t>(*buffer, "Hor 1", "Intensity");
+    const std::vector<uint8_t> raw = Plane<uint8_t>(*buffer, "Peak 1", "Intensity");
     for (size_t n = 0; n < raw.size(); ++n) {
         ASSERT_EQ(static_cast<float>(raw[n]), FloatAt(*points, n, 4)) << n;
     }
@@ -224,7 +266,7 @@ TEST_F(DirectTest, RenderedRangeAndIntensityReachTheirPoints) {
 
 TEST_F(DirectTest, OtherValueTypesAreRefused) {
     try {
-        ExtractionHelperDirect helper(RangeFormat(8), {"Hor 1", "Mark", 0, 0, false}, 4);
+        ExtractionHelperDirect helper(RangeFormat(8), {"Peak 1", "Mark", 0, 0, false}, 4);
         FAIL() << "mark records are no pixels";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ("ExtractionHelperDirect: Unsupported SubComponent type MARK", e.what());
@@ -281,8 +323,8 @@ TEST_F(ScanPositionTest, MarksGiveEncoderTravelAndOvertriggers) {
     const icon::DataFormat format = CogFormat(2, true);
     auto buffer = EmptyBuffer(format, 3);
     // Word 1: scan counter in bits 0-15, overtriggers in bits 16-23.
-    SetPlane<uint32_t>(*buffer, "Hi3D 1", "Mark", {1000, 0x7F030005, 1010, 0x00010006, 1030, 7});
-    const ImageSource marks{"Hi3D 1", "Mark", 0, 0, true};
+    SetPlane<uint32_t>(*buffer, "Profile 1", "Mark", {1000, 0x7F030005, 1010, 0x00010006, 1030, 7});
+    const ImageSource marks{"Profile 1", "Mark", 0, 0, true};
     ExtractionHelperScanMarks relative(format, marks, 3, 10.0f, true);
     ExtractionHelperScanMarks raw(format, marks, 3, 0.0f, false);
     relative.Extract(*buffer);
@@ -306,7 +348,7 @@ TEST_F(ScanPositionTest, SimulatedMarksCountTravelAcrossTheEncoderWrap) {
     device.pulsesPerScan = 5;
     device.overtrigPattern = {0, 0, 2};
     const icon::DataFormat format = DeviceFormat(device, "Measurement");
-    ExtractionHelperScanMarks helper(format, {"Hi3D 1", "Mark", 0, 0, true}, 9, 10.0f, true);
+    ExtractionHelperScanMarks helper(format, {"Profile 1", "Mark", 0, 0, true}, 9, 10.0f, true);
     helper.Extract(*Render(device, format, 9));
     auto points = PointImage(96, kColumns, 9);
     helper.FillPoints(*points, 1);
@@ -319,7 +361,7 @@ TEST_F(ScanPositionTest, SimulatedMarksCountTravelAcrossTheEncoderWrap) {
 
 TEST_F(ScanPositionTest, ScanPositionsMakeNoGrayscaleImage) {
     const icon::DataFormat format = CogFormat(2, true);
-    ExtractionHelperScanMarks marks(format, {"Hi3D 1", "Mark", 0, 0, true}, 2, 1.0f, false);
+    ExtractionHelperScanMarks marks(format, {"Profile 1", "Mark", 0, 0, true}, 2, 1.0f, false);
     ExtractionHelperScanCount count(format, kCogRange, 2, 1.0f);
     ImageBuffer gray(8, 2, 2);
     for (ExtractionHelper* helper :
@@ -334,14 +376,15 @@ TEST_F(ScanPositionTest, ScanPositionsMakeNoGrayscaleImage) {
 }
 
 TEST_F(ScanPositionTest, MarkRecordsWithoutOvertriggerWordAreRefused) {
-    icon::Component cog("Hi3D 1", "COG");
+    icon::Component cog("Profile 1", "COG");
     cog.addSubComponent(icon::SubComponent("Mark", "MARK", 1));
     cog.addSubComponent(icon::SubComponent("Sum", "WORD", 4));
     cog.addSubComponent(icon::SubComponent("XSum", "WORD", 4));
     icon::DataFormat format;
     format.addComponent(cog);
-    EXPECT_THROW(ExtractionHelperScanMarks(format, {"Hi3D 1", "Mark", 0, 0, true}, 2, 1.0f, true),
-                 std::runtime_error);
+    EXPECT_THROW(
+        ExtractionHelperScanMarks(format, {"Profile 1", "Mark", 0, 0, true}, 2, 1.0f, true),
+        std::runtime_error);
 }
 
 // Nothing is read or written past the scans a buffer holds or past the image.
@@ -350,7 +393,7 @@ using BoundsTest = SimFixture;
 TEST_F(BoundsTest, BuffersOfOtherScanCountsOrLayoutsAreRefusedBeforeReading) {
     const icon::DataFormat format = CogFormat(8, true);
     ExtractionHelperCOG cog(format, kCogRange, 4);
-    ExtractionHelperScanMarks marks(format, {"Hi3D 1", "Mark", 0, 0, true}, 4, 1.0f, true);
+    ExtractionHelperScanMarks marks(format, {"Profile 1", "Mark", 0, 0, true}, 4, 1.0f, true);
     for (ExtractionHelper* helper :
          {static_cast<ExtractionHelper*>(&cog), static_cast<ExtractionHelper*>(&marks)}) {
         try {
@@ -365,7 +408,8 @@ TEST_F(BoundsTest, BuffersOfOtherScanCountsOrLayoutsAreRefusedBeforeReading) {
         FAIL() << "narrower scans must be refused";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(
-            "ExtractionHelper: buffer has no subcomponent 'Hi3D 1 - Sum' of type WORD and width 8",
+            "ExtractionHelper: buffer has no subcomponent 'Profile 1 - Sum' of type WORD and width "
+            "8",
             e.what());
     }
     EXPECT_THROW(cog.Extract(*EmptyBuffer(RangeFormat(8), 4)), std::runtime_error);

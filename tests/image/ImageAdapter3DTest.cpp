@@ -116,7 +116,7 @@ class Adapter3DTest : public SimFixture {
         return std::vector<float>(floats, floats + row.bytes / sizeof(float));
     }
 
-    const icon::sim::DeviceConfig device_ = SceneDevice();
+    icon::sim::DeviceConfig device_ = SceneDevice();
     const icon::DataFormat format_ = DeviceFormat(device_, "Measurement");
     CameraState camera_ = Camera(format_, kScans);
     std::string userData_ = icon::sim::calibrationText(device_.sensor);
@@ -303,6 +303,10 @@ TEST_F(Adapter3DTest, CalibrationThatCannotBeHadLeavesUncalibratedPointsAndALogg
         ASSERT_FALSE(cloud.empty());
         EXPECT_EQ(24.0f, cloud[0]) << "X is the sensor column";
         EXPECT_EQ(60.0f, cloud[2]) << "Z is the sensor row";
+        EXPECT_THAT(adapter->ImageFacts(),
+                    HasSubstr("\nCalibration:\tFAILED, points are uncalibrated sensor positions: "
+                              "Init calibration filter from flash user data -- VaveZAZ API error "
+                              "code: 17(icon::Camera::E_CAMERA_USER_DATA_ERROR)\n"));
     }
     capture_.Clear();
     camera_.readUserData = [](std::string&) {
@@ -331,6 +335,59 @@ TEST_F(Adapter3DTest, CalibratedAndRectifiedOnlyWhenEnabledExactly) {
     }
 }
 
+// A box 40 mm high, light on its left half (0.8) and dark on its right
+// (0.3), under a camera whose view widens with height: a box-top point lies
+// several columns from the cell it wins, so a cell that took contrast and
+// intensity from its own sensor column would show the other half's light.
+TEST_F(Adapter3DTest, EveryBoxTopPointCarriesTheLightOfItsOwnPlace) {
+    device_.sensor = icon::sim::SensorGeometry::standard(kColumns, 101, 200.0, 100.0, 0.002);
+    device_.scene.objects.resize(2, device_.scene.objects[0]);
+    for (int half = 0; half < 2; ++half) {
+        device_.scene.objects[half].x = half == 0 ? -30.0 : 30.0;
+        device_.scene.objects[half].width = 60.0;
+        device_.scene.objects[half].reflectance = half == 0 ? 0.8 : 0.3;
+    }
+    userData_ = icon::sim::calibrationText(device_.sensor);
+    const std::string xyzci =
+        "ImageFormat=3D (XYZCI)\nCalibrationFilter=1\nContrast=2\nIntensity=2\n"
+        "MinHeight=39.5\nMaxHeight=40.5\n";
+    for (const char* rectified : {"RectificationFilter=1\n", "RectificationFilter=0\n"}) {
+        const int before = Callbacks();
+        auto adapter = Build(xyzci + rectified);
+        adapter->ProcessBuffer(Lend());
+        ASSERT_TRUE(WaitForCallbacks(before + 1));
+        const std::vector<float> cloud = Row(*adapter);
+        int wrong = 0;
+        int near = 0;
+        for (size_t n = 0; n < cloud.size() / 5; ++n) {
+            const float x = cloud[5 * n];
+            // A cell on the edge between the halves may be won from either.
+            if (std::abs(x) < 2.0f) {
+                ++near;
+                continue;
+            }
+            const float light = static_cast<float>(LineWeight(x < 0.0f ? 0.8 : 0.3, 101));
+            wrong += cloud[5 * n + 3] != light || cloud[5 * n + 4] != light ? 1 : 0;
+        }
+        EXPECT_GT(cloud.size() / 5, static_cast<size_t>(30 * kScans)) << rectified;
+        EXPECT_LE(near, 2 * kScans) << rectified;
+        EXPECT_EQ(0, wrong) << rectified << "of " << cloud.size() / 5 << " box-top points";
+    }
+}
+
+// Points alone do not tell a host what Y measures or whether they are
+// millimetres: the port's statistics say.
+TEST_F(Adapter3DTest, ImageFactsSayWhatYMeasuresAndWhetherPointsAreCalibrated) {
+    EXPECT_EQ(
+        "Y:\t\tmillimetres of encoder travel\nCalibration:\tmillimetres, rectified\n",
+        Build("ImageFormat=3D (XYZ)\nCalibrationFilter=1\nRectificationFilter=1\n")->ImageFacts());
+    camera_ = Camera(CogFormat(kColumns, false), kScans);
+    EXPECT_EQ(
+        "Y:\t\tscans over PulsesPerMillimeter (no encoder marks)\n"
+        "Calibration:\toff, points are sensor positions\n",
+        Build("ImageFormat=3D (XYZ)\n")->ImageFacts());
+}
+
 TEST_F(Adapter3DTest, FailedConstructionLeavesNoThreadBehind) {
     context_->logLevel = 2;
     // A contrast source of a type no helper reads fails after the cloud's own
@@ -341,8 +398,8 @@ TEST_F(Adapter3DTest, FailedConstructionLeavesNoThreadBehind) {
     format.addComponent(odd);
     CameraState camera = Camera(format, kScans);
     EXPECT_THROW(ImageAdapter3D(1, "1", camera, Build("ImageFormat=3D (XYZCI)\n")->GetParameters(),
-                                {"Hi3D 1", "Range", 0, 1, true}, {"Odd 1", "Range", 1, 0, false},
-                                {"Hi3D 1", "Mark", 0, 0, true}),
+                                {"Profile 1", "Range", 0, 1, true}, {"Odd 1", "Range", 1, 0, false},
+                                {"Profile 1", "Mark", 0, 0, true}),
                  std::runtime_error);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     int started = 0;

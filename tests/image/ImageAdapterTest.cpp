@@ -16,8 +16,8 @@ using ::testing::HasSubstr;
 
 namespace {
 
-const ImageSource kCogRange{"Hi3D 1", "Range", 0, 1, true};
-const ImageSource kCogIntensity{"Hi3D 1", "Intensity", 0, 2, true};
+const ImageSource kCogRange{"Profile 1", "Range", 0, 1, true};
+const ImageSource kCogIntensity{"Profile 1", "Intensity", 0, 2, true};
 
 // What the host's completion callback received.
 std::mutex callsMutex;
@@ -111,14 +111,22 @@ TEST_F(AdapterTest, BuffersFromTheFrameGrabberBecomeImagesOnItsThread) {
     EXPECT_EQ(std::make_pair(0, 2), calls.front());
 }
 
-TEST_F(AdapterTest, CogIntensityIsTheHighByteOfTheSumWord) {
+// The top bits of the Sum word belong to the range: read with the weight,
+// they made the belt and a box of the same shade differ.
+TEST_F(AdapterTest, CogIntensityFollowsTheReflectanceWhateverTheHeight) {
+    const icon::sim::DeviceConfig device = TwoShadeDevice();
     ImageAdapterGrayscale adapter(1, "2", camera_, CameraParameters("Cam.2"), kCogIntensity);
-    const auto buffer = Render(device_, format_, 16);
-    adapter.ProcessBuffer(buffer);
-    const std::vector<uint16_t> sums = Plane<uint16_t>(*buffer, "Hi3D 1", "Sum");
-    const uint8_t* image = adapter.GetImageBuffer().GetData();
-    for (size_t n = 0; n < sums.size(); ++n) {
-        ASSERT_EQ(sums[n] >> 8, image[n]) << n;
+    adapter.ProcessBuffer(Render(device, format_, 16));
+    for (int32_t scan = 0; scan < 16; ++scan) {
+        const uint8_t* row = adapter.GetImageBuffer().GetLine(scan);
+        for (int column = 0; column < kColumns; ++column) {
+            const double reflectance = TwoShadeReflectance(column);
+            if (reflectance > 0.0) {
+                // The top 8 of the weight's 13 bits.
+                ASSERT_EQ(LineWeight(reflectance, device.sensor.rows) >> 5, row[column])
+                    << "scan " << scan << ", column " << column;
+            }
+        }
     }
 }
 
@@ -147,13 +155,13 @@ TEST_F(AdapterTest, FailedExtractionReleasesTheBufferWithoutCallingTheHost) {
 TEST_F(AdapterTest, SourceMissingFromTheDataFormatFailsConstruction) {
     try {
         ImageAdapterGrayscale adapter(5, "1", camera_, CameraParameters("Cam.1"),
-                                      {"Hi3D 1", "Range", 0, 3, true});
+                                      {"Profile 1", "Range", 0, 3, true});
         FAIL() << "there is no fourth subcomponent";
     } catch (const std::runtime_error& e) {
-        EXPECT_STREQ("Image 'Hi3D 1 - Range' not found in data format", e.what());
+        EXPECT_STREQ("Image 'Profile 1 - Range' not found in data format", e.what());
     }
     EXPECT_THROW(ImageAdapterGrayscale(5, "1", camera_, CameraParameters("Cam.1"),
-                                       {"Hi3D 2", "Range", 1, 1, true}),
+                                       {"Profile 2", "Range", 1, 1, true}),
                  std::runtime_error);
 }
 
@@ -202,8 +210,8 @@ TEST_F(AdapterTest, GrayscaleOnMarkRecordsFailsAtOpenNotAtEveryGrab) {
     const icon::DataFormat imageFormat = DeviceFormat(device_, "Image");
     CameraState imageCamera = Camera(imageFormat, 16);
     const std::pair<CameraState*, ImageSource> marks[] = {
-        {&imageCamera, {"Image 1", "Mark", 0, 0, false}},
-        {&camera_, {"Hi3D 1", "Mark", 0, 0, true}}};
+        {&imageCamera, {"Frame 1", "Mark", 0, 0, false}},
+        {&camera_, {"Profile 1", "Mark", 0, 0, true}}};
     for (const auto& [camera, source] : marks) {
         try {
             ImageAdapterGrayscale adapter(5, "1", *camera, CameraParameters("Cam.1"), source);

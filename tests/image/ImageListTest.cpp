@@ -55,8 +55,8 @@ TEST_F(ImageListTest, EveryKindOfComponentListsItsImages) {
     ImageList marked(cog);
     marked.BuildImageList();
     marked.BuildImageList();
-    EXPECT_EQ((std::vector<std::string>{"Hi3D 1 - Mark 0/0 COG", "Hi3D 1 - Range 0/1 COG",
-                                        "Hi3D 1 - Intensity 0/2 COG"}),
+    EXPECT_EQ((std::vector<std::string>{"Profile 1 - Mark 0/0 COG", "Profile 1 - Range 0/1 COG",
+                                        "Profile 1 - Intensity 0/2 COG"}),
               Describe(marked.Sources()));
 
     icon::DataFormat mixed = CogFormat(8, false);
@@ -65,17 +65,17 @@ TEST_F(ImageListTest, EveryKindOfComponentListsItsImages) {
     CameraState camera = Camera(mixed, 16);
     ImageList list(camera);
     list.BuildImageList();
-    EXPECT_EQ(
-        (std::vector<std::string>{"Hi3D 1 - Range 0/0 COG", "Hi3D 1 - Intensity 0/1 COG",
-                                  "Hor 1 - Mark 1/0", "Hor 1 - Range 1/1", "Hor 1 - Intensity 1/2",
-                                  "Image 1 - Mark 2/0", "Image 1 - Image 2/1"}),
-        Describe(list.Sources()));
+    EXPECT_EQ((std::vector<std::string>{"Profile 1 - Range 0/0 COG",
+                                        "Profile 1 - Intensity 0/1 COG", "Peak 1 - Mark 1/0",
+                                        "Peak 1 - Range 1/1", "Peak 1 - Intensity 1/2",
+                                        "Frame 1 - Mark 2/0", "Frame 1 - Image 2/1"}),
+              Describe(list.Sources()));
 }
 
 TEST_F(ImageListTest, ComponentsWithoutSubcomponentsGiveNoImagesAndNoAdapter) {
     icon::DataFormat format;
-    format.addComponent(icon::Component("Hor 1", "RANGE"));
-    format.addComponent(icon::Component("Image 1", "IMAGE"));
+    format.addComponent(icon::Component("Peak 1", "RANGE"));
+    format.addComponent(icon::Component("Frame 1", "IMAGE"));
     CameraState camera = Camera(format, 16);
     ImageList list(camera);
     list.BuildImageList();
@@ -99,10 +99,10 @@ TEST_F(ImageListTest, NothingStoredBuildsAGrayscaleAdapterOnTheFirstImageThatIsN
     EXPECT_EQ("Range", adapter->GetSource().subComponentName);
     CameraParameters& set = adapter->GetParameters();
     EXPECT_EQ("Cam.1", set.Name());
-    EXPECT_EQ((std::vector<std::string>{"Hi3D 1 - Range=1", "Hi3D 1 - Intensity=2"}),
+    EXPECT_EQ((std::vector<std::string>{"Profile 1 - Range=1", "Profile 1 - Intensity=2"}),
               Offered(set, "Image"));
-    const std::vector<std::string> all{"Hi3D 1 - Mark=0", "Hi3D 1 - Range=1",
-                                       "Hi3D 1 - Intensity=2"};
+    const std::vector<std::string> all{"Profile 1 - Mark=0", "Profile 1 - Range=1",
+                                       "Profile 1 - Intensity=2"};
     EXPECT_EQ(all, Offered(set, "Contrast"));
     EXPECT_EQ(all, Offered(set, "Intensity"));
 
@@ -179,15 +179,16 @@ TEST_F(ImageListTest, StoredChoicesPickTheImageOfEachPort) {
     list.BuildImageList();
     std::unique_ptr<ImageAdapter> intensity = list.CreateImageAdapter(1, "1");
     std::unique_ptr<ImageAdapter> range = list.CreateImageAdapter(2, "2");
-    EXPECT_EQ("Hi3D 1 - Intensity", intensity->GetSource().DisplayName());
-    EXPECT_EQ("Hi3D 1 - Range", range->GetSource().DisplayName());
+    EXPECT_EQ("Profile 1 - Intensity", intensity->GetSource().DisplayName());
+    EXPECT_EQ("Profile 1 - Range", range->GetSource().DisplayName());
     EXPECT_EQ("Cam.2", range->GetParameters().Name());
 
     const auto buffer = Render(device_, measurement_, 16);
     intensity->ProcessBuffer(buffer);
     range->ProcessBuffer(buffer);
-    const std::vector<uint16_t> sums = Plane<uint16_t>(*buffer, "Hi3D 1", "Sum");
-    EXPECT_EQ(sums[32] >> 8, intensity->GetImageBuffer().GetLine(0)[32]);
+    // The box's light, the top 8 of the weight's 13 bits.
+    EXPECT_EQ(LineWeight(0.8, device_.sensor.rows) >> 5,
+              intensity->GetImageBuffer().GetLine(0)[32]);
     EXPECT_EQ(kBoxRow, range->GetImageBuffer().GetLine(0)[32]);
 }
 

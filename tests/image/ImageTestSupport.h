@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -49,16 +51,47 @@ inline bool BesideBox(int column) {
     return column < 23 || column > 41;
 }
 
+// SceneDevice with its box as light as the belt (0.5) and a second box, half
+// as light (0.25) and 20 mm high (row 80), under columns 46 to 56: one
+// reflectance at two heights, and two reflectances.
+inline icon::sim::DeviceConfig TwoShadeDevice() {
+    icon::sim::DeviceConfig device = SceneDevice();
+    device.scene.beltReflectance = 0.5;
+    device.scene.objects[0].reflectance = 0.5;
+    icon::sim::SceneObject dark = device.scene.objects[0];
+    dark.x = 60.0;
+    dark.width = 30.0;
+    dark.height = 20.0;
+    dark.reflectance = 0.25;
+    device.scene.objects.push_back(dark);
+    return device;
+}
+
+// The reflectance TwoShadeDevice shows in `column`; 0 at the edges between.
+inline double TwoShadeReflectance(int column) {
+    if (column > 47 && column < 55) {
+        return 0.25;
+    }
+    return InsideBox(column) || (BesideBox(column) && (column < 45 || column > 57)) ? 0.5 : 0.0;
+}
+
+// The weight of the line the camera gives for `reflectance`: that share of
+// the most it gives, 8191 or what keeps row times weight within 19 bits.
+inline uint32_t LineWeight(double reflectance, int rows) {
+    const auto most = static_cast<float>(std::min(8191, 524287 / rows));
+    return static_cast<uint32_t>(std::lround(static_cast<float>(reflectance) * most));
+}
+
 // The camera's own data formats: "Measurement" is one COG component
-// "Hi3D 1" with marks, "Image" one IMAGE component "Image 1" of sensor rows.
+// "Profile 1" with marks, "Image" one IMAGE component "Frame 1" of sensor rows.
 inline icon::DataFormat DeviceFormat(const icon::sim::DeviceConfig& device,
                                      const std::string& configuration) {
     return icon::DataFormat(icon::sim::defaultDataFormat(device, configuration));
 }
 
-// A "RANGE" component "Hor 1": marks, 16-bit range, 8-bit intensity.
+// A "RANGE" component "Peak 1": marks, 16-bit range, 8-bit intensity.
 inline icon::DataFormat RangeFormat(int columns) {
-    icon::Component range("Hor 1", "RANGE");
+    icon::Component range("Peak 1", "RANGE");
     range.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     range.addSubComponent(icon::SubComponent("Range", "WORD", columns));
     range.addSubComponent(icon::SubComponent("Intensity", "BYTE", columns));
@@ -67,9 +100,9 @@ inline icon::DataFormat RangeFormat(int columns) {
     return format;
 }
 
-// A COG component "Hi3D 1", with or without marks.
+// A COG component "Profile 1", with or without marks.
 inline icon::DataFormat CogFormat(int columns, bool marks) {
-    icon::Component cog("Hi3D 1", "COG");
+    icon::Component cog("Profile 1", "COG");
     if (marks) {
         cog.addSubComponent(icon::SubComponent("Mark", "MARK", 2));
     }

@@ -224,6 +224,39 @@ TEST_F(HostTool, PointCloudGrabWritesAPlyFileThatARealReaderOpens) {
     }
 }
 
+// A host cannot tell from the points whether Y is encoder travel or a scan
+// count, nor whether a calibration failed: the tool says so with each file.
+TEST_F(HostTool, PointCloudGrabSaysWhatYMeasuresAndWhyPointsAreUncalibrated) {
+    const std::string scene = (dir_ / "corrupt-calibration.xml").string();
+    std::string text = ReadFile(std::string(VAVEZAZ_SCENES) + "/flat-box.xml");
+    const std::string device = "noise=\"0.05\">";
+    text.replace(text.find(device), device.size(), "noise=\"0.05\" calibration=\"corrupt\">");
+    std::filesystem::create_directories(dir_);
+    std::ofstream(scene) << text;
+    const std::string dir = "--system-dir " + dir_.string() + " ";
+    ToolRun list = RunShell(OnTestCameras(dir + "list"));
+    ASSERT_EQ(0, list.status) << list.output;
+    const size_t first = list.output.find("  ") + 2;
+    const std::string camera =
+        "'" + list.output.substr(first, list.output.find('\n', first) - first) + "'";
+    ASSERT_EQ(0, RunShell(OnTestCameras(dir + "settings " + camera +
+                                        " 'ImageFormat=3D (XYZ)' CalibrationFilter=Enabled"))
+                     .status);
+    ToolRun valid = RunShell(OnTestCameras(dir + "--camera " + camera + " --count 1"));
+    ASSERT_EQ(0, valid.status) << valid.output;
+    EXPECT_NE(std::string::npos,
+              valid.output.find("; Y: millimetres of encoder travel; calibration: millimetres\n"))
+        << valid.output;
+    ToolRun corrupt = RunShell(OnTestCameras(dir + "--camera " + camera + " --count 1", scene));
+    ASSERT_EQ(0, corrupt.status) << corrupt.output;
+    EXPECT_NE(std::string::npos,
+              corrupt.output.find("; calibration: FAILED, points are uncalibrated sensor "
+                                  "positions: Init calibration filter from flash user data"))
+        << corrupt.output;
+    EXPECT_NE(std::string::npos, corrupt.output.find("\nCalibration:\tFAILED"))
+        << "the statistics say it too";
+}
+
 TEST_F(HostTool, SettingsWriteTheImageSectionAndKeepEveryOtherByte) {
     std::filesystem::create_directories(dir_);
     const std::string before =

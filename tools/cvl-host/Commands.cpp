@@ -67,6 +67,9 @@ int GrabImages(HostSession& session, const CommandOptions& options, const std::s
                const ImageShape& shape) {
     HostLibrary& driver = session.Driver();
     const bool pointCloud = IsPointCloud(shape.pixelBits);
+    // What the points are is fixed when the port opens.
+    const std::string note =
+        pointCloud ? PointsNote(ReadStatistics(session, options.port)) : std::string();
     for (int image = 1; image <= options.count; ++image) {
         if (!GrabOne(session, options, image)) {
             return image - 1;
@@ -76,7 +79,7 @@ int GrabImages(HostSession& session, const CommandOptions& options, const std::s
         const auto path = std::filesystem::path(options.outputDir) /
                           ("image-" + std::to_string(image) + (pointCloud ? ".ply" : ".pgm"));
         if (pointCloud) {
-            SavePointCloud(driver, camera, options.port, shape.pixelBits, path,
+            SavePointCloud(driver, camera, options.port, shape.pixelBits, path, note,
                            session.Out().Progress());
         } else {
             WritePgm(path, shape.width, shape.height,

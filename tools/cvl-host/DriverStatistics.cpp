@@ -18,6 +18,17 @@ bool ReadCount(const std::string& block, const std::string& name, long& count) {
     return end != start && (*end == '\n' || *end == '\0');
 }
 
+// The text after "`name`:" and its tabs in `block`, to the line's end.
+std::string ReadText(const std::string& block, const std::string& name) {
+    const size_t at = block.find("\n" + name + ":");
+    if (at == std::string::npos) {
+        return std::string();
+    }
+    const size_t start = block.find_first_not_of('\t', at + name.size() + 2);
+    return start == std::string::npos ? std::string()
+                                      : block.substr(start, block.find('\n', start) - start);
+}
+
 DriverStatistics ParseBlock(const std::string& block) {
     DriverStatistics statistics;
     statistics.known = ReadCount(block, "Frames", statistics.frames) &&
@@ -27,6 +38,8 @@ DriverStatistics ParseBlock(const std::string& block) {
                        ReadCount(block, "Overtrigs", statistics.overtrigs) &&
                        ReadCount(block, "CorvaneCB", statistics.completed);
     if (statistics.known) {
+        statistics.yMeaning = ReadText(block, "Y");
+        statistics.calibration = ReadText(block, "Calibration");
         statistics.text = block.substr(block.find(kHeading));
     }
     return statistics;

@@ -15,7 +15,11 @@ struct DriverStatistics {
     long packetsLost = 0;
     long overtrigs = 0;
     long completed = 0;  // images the driver announced to the host
-    std::string text;    // the block as the driver wrote it
+    // What a 3D port's points are, when the block says: what Y measures, and
+    // whether X and Z are millimetres or sensor positions (and why).
+    std::string yMeaning;
+    std::string calibration;
+    std::string text;  // the block as the driver wrote it
 };
 
 // The last complete statistics block among the driver's log messages.

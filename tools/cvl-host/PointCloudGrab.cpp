@@ -46,9 +46,16 @@ PointCloud ReadPointCloud(HostLibrary& driver, int port, int pixelBits) {
                              " changed under every read");
 }
 
+std::string PointsNote(const DriverStatistics& statistics) {
+    if (statistics.yMeaning.empty() || statistics.calibration.empty()) {
+        return "; Y and calibration not known (the driver's statistics do not say)";
+    }
+    return "; Y: " + statistics.yMeaning + "; calibration: " + statistics.calibration;
+}
+
 void SavePointCloud(HostLibrary& driver, const std::string& camera, int port, int pixelBits,
-                    const std::filesystem::path& path, std::ostream& out) {
+                    const std::filesystem::path& path, const std::string& note, std::ostream& out) {
     const PointCloud cloud = ReadPointCloud(driver, port, pixelBits);
     WritePly(path, cloud, "cvl-host: " + camera + ", port " + std::to_string(port));
-    out << "wrote " << path.string() << ": " << Describe(cloud, Bounds(cloud)) << "\n";
+    out << "wrote " << path.string() << ": " << Describe(cloud, Bounds(cloud)) << note << "\n";
 }

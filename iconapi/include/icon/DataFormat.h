@@ -10,7 +10,7 @@ namespace icon {
 // The layout of the scans of a buffer: components with subcomponents. Its text
 // form is the XML the camera hands out (see the library's README):
 //   <dataformat>
-//     <component name="Hi3D 1" valuetype="COG">
+//     <component name="Profile 1" valuetype="COG">
 //       <subcomponent name="Sum" valuetype="WORD" width="1536"/> ...
 //     </component>
 //   </dataformat>
