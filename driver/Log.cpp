@@ -146,6 +146,9 @@ struct HandOver {
     std::mutex mutex;
     std::deque<HandedOverLine> lines;
     int32_t dropped = 0;
+    // Whether lines or a drop wait, readable without the mutex: every line
+    // asks once it has let the log lock go.
+    std::atomic<bool> waiting{false};
 };
 
 // Never destroyed: a thread of the camera API may log while the process ends.
@@ -162,12 +165,11 @@ void HandOverLine(int32_t level, const char* timestamp, const char* message) {
     } else {
         ++handOver.dropped;
     }
+    handOver.waiting = true;
 }
 
 bool LinesHandedOver() {
-    HandOver& handOver = TheHandOver();
-    std::lock_guard<std::mutex> lock(handOver.mutex);
-    return !handOver.lines.empty() || handOver.dropped > 0;
+    return TheHandOver().waiting.load();
 }
 
 // Writes the lines handed over so far, in the order they came. Called under
@@ -180,6 +182,7 @@ void WriteHandedOverLines(DriverContext* context) {
         std::lock_guard<std::mutex> lock(handOver.mutex);
         lines.swap(handOver.lines);
         std::swap(dropped, handOver.dropped);
+        handOver.waiting = false;
     }
     for (const HandedOverLine& line : lines) {
         WriteLine(context, line.level, line.timestamp.c_str(), line.message.c_str());
