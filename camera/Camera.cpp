@@ -83,7 +83,7 @@ bool Camera::HasName(const std::string& hostName) const {
 }
 
 bool Camera::IsOpenOn(int32_t port) {
-    boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
+    boost::shared_lock<DriverSharedMutex> lookUp(registry_.lock);
     return registry_.adapters.count(port) != 0;
 }
 
@@ -94,14 +94,14 @@ void Camera::RefuseBuffers() {
 }
 
 std::unique_lock<std::mutex> Camera::LockOpenClose() {
-    if (!HandOffMark::IsHandingOffAny()) {
+    if (!HandOffMark::IsHandingOffAny() && !InsideDebugProcedure()) {
         return std::unique_lock<std::mutex>(openCloseLock_);
     }
     std::unique_lock<std::mutex> lock(openCloseLock_, std::try_to_lock);
     if (!lock.owns_lock()) {
         throw std::runtime_error("Camera " + state_.name +
-                                 " is being opened or closed on another thread; from inside a "
-                                 "completion callback the driver does not wait for it");
+                                 " is being opened or closed; from inside a completion callback "
+                                 "or the debug procedure the driver does not wait for it");
     }
     return lock;
 }
@@ -154,19 +154,25 @@ bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName
     return false;
 }
 
+CameraParameters Camera::CopyParameters() {
+    std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+    return state_.parameters;
+}
+
+// The set is loaded and checked as a copy, which may log, and then put in
+// place: values set through properties meanwhile give way to the file's.
 void Camera::SetUpFirstPort(int32_t port) {
+    CameraParameters parameters = CopyParameters();
+    CreateDefaultParameters(parameters);
+    parameters.Load();
+    context_->logLevel = parameters.GetParameter<int>("LogLevel");
+    context_->logIntoFile = dynamic_cast<Param<bool>&>(parameters.GetParam("LogIntoFile")).value;
+    context_->debugViewOutput = parameters.GetParameter<int>("DebugViewOutput");
     std::string message;
-    bool valid = true;
+    const bool valid = parameters.Validate(message);
     {
-        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
-        CameraParameters& parameters = state_.parameters;
-        CreateDefaultParameters(parameters);
-        parameters.Load();
-        context_->logLevel = parameters.GetParameter<int>("LogLevel");
-        context_->logIntoFile =
-            dynamic_cast<Param<bool>&>(parameters.GetParam("LogIntoFile")).value;
-        context_->debugViewOutput = parameters.GetParameter<int>("DebugViewOutput");
-        valid = parameters.Validate(message);
+        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        state_.parameters = parameters;
     }
     if (!valid) {
         WriteLog(context_, 2, "Camera::Open: WARNING: Configuration not valid: %s, port: %d\n",
@@ -183,15 +189,20 @@ void Camera::SetUpFirstPort(int32_t port) {
     imageList_.BuildImageList();
 }
 
+// The adapter is built before the map is locked: building it logs. Opens of
+// the camera run one at a time, so no other adapter takes the port meanwhile.
 void Camera::AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize) {
-    boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
-    boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
     std::unique_ptr<ImageAdapter> adapter = imageList_.CreateImageAdapter(port, imageName);
     imageSize[0] = adapter->GetWidth();
     imageSize[1] = adapter->GetHeight();
-    // An adapter replaced here goes after the gate opens again.
-    RowReadGate::Closed noRowReads(RowReadGate::Instance());
-    registry_.adapters[port].swap(adapter);
+    {
+        boost::upgrade_lock<DriverSharedMutex> upgradable(registry_.lock);
+        boost::upgrade_to_unique_lock<DriverSharedMutex> exclusive(upgradable);
+        RowReadGate::Closed noRowReads(RowReadGate::Instance());
+        registry_.adapters[port].swap(adapter);
+    }
+    // An adapter replaced here goes after the map is let go.
+    adapter.reset();
 }
 
 // Upgradable first, as everywhere: a plain exclusive wait would hold off the
@@ -199,8 +210,8 @@ void Camera::AddAdapter(int32_t port, const std::string& imageName, int32_t* ima
 void Camera::RemoveAdapter(int32_t port) {
     std::unique_ptr<ImageAdapter> removed;
     {
-        boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
-        boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
+        boost::upgrade_lock<DriverSharedMutex> upgradable(registry_.lock);
+        boost::upgrade_to_unique_lock<DriverSharedMutex> exclusive(upgradable);
         RowReadGate::Closed noRowReads(RowReadGate::Instance());
         const auto found = registry_.adapters.find(port);
         if (found != registry_.adapters.end()) {
@@ -230,32 +241,13 @@ void Camera::Close(int32_t port) {
     // through the map: destroying it under the exclusive lock would wait for
     // a thread that waits for the lock.
     AdapterRegistry::Map closing;
-    {
-        // The upgradable hold keeps a buffer hand-off out while adapters go.
-        boost::upgrade_lock<boost::shared_mutex> upgradable(registry_.lock);
-        if (!isOpen_) {
-            WriteLog(context_, 1, "Camera::Close: WARNING: called on already closed camera\n");
-            return;
-        }
-        boost::upgrade_to_unique_lock<boost::shared_mutex> exclusive(upgradable);
-        if (port == -1) {
-            RowReadGate::Closed noRowReads(RowReadGate::Instance());
-            closing.swap(registry_.adapters);
-        } else {
-            {
-                RowReadGate::Closed noRowReads(RowReadGate::Instance());
-                const auto found = registry_.adapters.find(port);
-                if (found != registry_.adapters.end()) {
-                    closing.insert(registry_.adapters.extract(found));
-                }
-            }
-            if (!registry_.adapters.empty()) {
-                WriteLog(context_, 2, "Camera::Close: not all image handlers closed, port = %d\n",
-                         port);
-                return;
-            }
-        }
-        ClearGrabPending();
+    if (!isOpen_) {
+        WriteLog(context_, 1, "Camera::Close: WARNING: called on already closed camera\n");
+        return;
+    }
+    if (!TakeAdapters(port, &closing)) {
+        WriteLog(context_, 2, "Camera::Close: not all image handlers closed, port = %d\n", port);
+        return;
     }
     // Buffers queued in 3D adapters go back to the camera here, so the
     // grabber's thread is free again before the grabber is stopped.
@@ -267,6 +259,27 @@ void Camera::Close(int32_t port) {
     isOpen_ = false;
     CleanupOnClose();
     WriteLog(context_, 2, "Camera::Close: leaving on port %d\n", port);
+}
+
+// True when no adapter is left, and the camera is to be stopped.
+bool Camera::TakeAdapters(int32_t port, AdapterRegistry::Map* closing) {
+    // The upgradable hold keeps a buffer hand-off out while adapters go.
+    boost::upgrade_lock<DriverSharedMutex> upgradable(registry_.lock);
+    boost::upgrade_to_unique_lock<DriverSharedMutex> exclusive(upgradable);
+    RowReadGate::Closed noRowReads(RowReadGate::Instance());
+    if (port == -1) {
+        closing->swap(registry_.adapters);
+    } else {
+        const auto found = registry_.adapters.find(port);
+        if (found != registry_.adapters.end()) {
+            closing->insert(registry_.adapters.extract(found));
+        }
+    }
+    if (!registry_.adapters.empty()) {
+        return false;
+    }
+    ClearGrabPending();
+    return true;
 }
 
 void Camera::ShutDown(int32_t port) {
@@ -388,7 +401,7 @@ void Camera::SetupFrameGrabber() {
     WriteLog(context_, 2, "Camera(%s) FramgeGrabber setCameraIP=%s, setCameraPort=%d\n",
              state_.name.c_str(), ipAddress_.c_str(), dataPort);
     {
-        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
         parameters.setBufferSize(state_.parameters.GetParameter<int>("BufferSize"));
         state_.scansPerBuffer = state_.parameters.GetParameter<int>("NumberOfScans");
     }
@@ -406,7 +419,7 @@ void Camera::LoadCameraConfiguration() {
     std::string file;
     std::string type;
     {
-        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
         file = state_.parameters.GetParameter<std::string>("ConfigurationFile");
         type = state_.parameters.GetParameter<std::string>("ConfigurationType");
     }

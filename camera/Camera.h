@@ -12,6 +12,7 @@
 #include "camera/CameraState.h"
 #include "camera/CameraStatistics.h"
 #include "driver/CvlDriver.h"
+#include "driver/DriverLock.h"
 #include "image/AdapterRegistry.h"
 #include "image/ImageList.h"
 #include "platform/AutoResetEvent.h"
@@ -30,13 +31,16 @@ class IconBuffer;
 // this object lives: it holds the camera's adapter map shared, so the port
 // cannot be closed under the reader, and a 3D image's own hold, so the image
 // is not rewritten under it. `rowBytes` is what the image holds from `data`
-// on, taken together with the data.
+// on, taken together with the data. With null data, `problem` says why; the
+// reader logs it once this object is gone, as the host's debug procedure may
+// close the port.
 struct RowAccess {
-    boost::shared_lock<boost::shared_mutex> hold;
-    boost::shared_lock<boost::shared_mutex> imageHold;
+    boost::shared_lock<DriverSharedMutex> hold;
+    boost::shared_lock<DriverSharedMutex> imageHold;
     const void* data = nullptr;  // null when the camera has no row to give
     size_t rowBytes = 0;
     int32_t bitsPerPixel = 0;
+    std::string problem;
 };
 
 // One physical camera known to the camera list, opened on one or more host
@@ -101,8 +105,8 @@ class Camera {
     // and on the processing threads of its 3D adapters: the threads that run
     // the host's completion callbacks for its ports.
     bool InsideHandOff() const;
-    // Locks opens and closes of this camera; see the class comment for a
-    // thread inside a completion callback.
+    // Locks opens and closes of this camera, which log as they go; a thread
+    // inside a completion callback or the host's debug procedure only tries.
     std::unique_lock<std::mutex> LockOpenClose();
     // The configuration dialog's working copies and what becomes of them.
     CameraParameters CameraWorkingCopy();
@@ -112,6 +116,9 @@ class Camera {
     void SetUpFirstPort(int32_t port);
     void AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize);
     void RemoveAdapter(int32_t port);
+    // Takes the port's adapter (every adapter for port -1) out of the map.
+    bool TakeAdapters(int32_t port, AdapterRegistry::Map* closing);
+    CameraParameters CopyParameters();
     void ShutDown(int32_t port);
     void StopIfMeasuring(int status);
     void CreateIconCamera();
@@ -130,13 +137,13 @@ class Camera {
     std::atomic<bool> refusing_{false};
     CameraState state_;
     // Guards state_.parameters, which host threads read and write through
-    // properties while another opens the camera. Recursive: a line logged
-    // under it may bring the host's debug procedure back in.
-    std::recursive_mutex parametersLock_;
+    // properties while another opens the camera.
+    DriverRecursiveMutex parametersLock_;
     DriverContext* context_;
     std::atomic<bool> continuousMode_{false};
     std::atomic<bool> grabPending_{false};
-    platform::CriticalSection grabLock_;
+    using GrabLock = DriverLock<platform::CriticalSection>;
+    GrabLock grabLock_;
     CameraStatistics statistics_;
     std::string ipAddress_;
     std::unique_ptr<icon::EthernetCamera> iconCamera_;

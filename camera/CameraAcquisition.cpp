@@ -47,13 +47,20 @@ void Camera::CountLostPackets(const icon::IconBuffer& buffer) {
 
 bool Camera::Grab() {
     WriteLog(context_, 2, "Camera::Grab: entering \n");
-    platform::ScopedLock lock(grabLock_);
-    if (grabPending_) {
+    bool alreadyPending = false;
+    {
+        std::lock_guard<GrabLock> lock(grabLock_);
+        alreadyPending = grabPending_;
+        if (alreadyPending) {
+            statistics_.grabInProgress.Increment();
+        } else {
+            grabPending_ = true;
+        }
+    }
+    if (alreadyPending) {
         WriteLog(context_, 2,
                  "Camera::Grab: WARNING: grab called while previous grab not finished yet\n");
-        statistics_.grabInProgress.Increment();
     } else {
-        grabPending_ = true;
         WriteLog(context_, 2, "Camera::Grab: leaving \n");
     }
     return true;
@@ -72,7 +79,7 @@ void Camera::SetContinuousGrab(bool mode) {
 }
 
 void Camera::ClearGrabPending() {
-    platform::ScopedLock lock(grabLock_);
+    std::lock_guard<GrabLock> lock(grabLock_);
     grabPending_ = false;
 }
 
@@ -117,7 +124,7 @@ bool Camera::InsideHandOff() const {
 }
 
 void Camera::DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer) {
-    boost::upgrade_lock<boost::shared_mutex> handOff(registry_.lock);
+    boost::upgrade_lock<DriverSharedMutex> handOff(registry_.lock);
     HandOffMark mark(state_);
     for (auto& entry : registry_.adapters) {
         entry.second->ProcessBuffer(buffer);

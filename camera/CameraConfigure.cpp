@@ -90,8 +90,7 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
 }
 
 CameraParameters Camera::CameraWorkingCopy() {
-    std::lock_guard<std::recursive_mutex> lock(parametersLock_);
-    CameraParameters copy(state_.parameters);
+    CameraParameters copy = CopyParameters();
     // A camera never opened has no settings in memory yet: the dialog starts
     // from what the file holds, as the first open would.
     if (!copy.HasParam("ConfigurationFile")) {
@@ -106,7 +105,7 @@ CameraParameters Camera::ImageWorkingCopy(const std::string& title, const std::s
     // The first adapter by port with that image name. The map stays held while
     // the set is copied, so a port closed on another thread cannot take the
     // adapter away under the copy.
-    boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
+    boost::shared_lock<DriverSharedMutex> lookUp(registry_.lock);
     for (const auto& entry : registry_.adapters) {
         if (entry.second->GetImageName() == imageName) {
             copy = entry.second->GetParameters();
@@ -134,12 +133,12 @@ bool Camera::SaveConfiguration(HWND parent, const std::string& title, CameraPara
     }
     size_t ports = 0;
     {
-        boost::shared_lock<boost::shared_mutex> lookUp(registry_.lock);
+        boost::shared_lock<DriverSharedMutex> lookUp(registry_.lock);
         ports = registry_.adapters.size();
     }
     bool restart = false;
     {
-        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
         restart = ports > 1 && NeedsRestart(cameraSet, state_.parameters);
     }
     if (restart) {

@@ -23,8 +23,8 @@ constexpr size_t kIpAddressBufferSize = 512;
 // The one list and the entry points that hold it. The list is set under the
 // mutex and read also by row reads inside the RowReadGate, without it.
 struct Lifetime {
-    std::mutex mutex;
-    std::condition_variable released;
+    DriverMutex mutex;
+    std::condition_variable_any released;
     std::atomic<CameraList*> list{nullptr};
     int holds = 0;
     bool destroying = false;
@@ -55,7 +55,7 @@ CameraList::Hold::~Hold() {
     }
     Lifetime& lifetime = TheLifetime();
     {
-        std::lock_guard<std::mutex> lock(lifetime.mutex);
+        std::lock_guard<DriverMutex> lock(lifetime.mutex);
         --lifetime.holds;
     }
     lifetime.released.notify_all();
@@ -64,7 +64,7 @@ CameraList::Hold::~Hold() {
 
 CameraList::Hold CameraList::GetInstance() {
     Lifetime& lifetime = TheLifetime();
-    std::lock_guard<std::mutex> lock(lifetime.mutex);
+    std::lock_guard<DriverMutex> lock(lifetime.mutex);
     if (lifetime.destroying) {
         throw std::runtime_error(
             "CameraList::GetInstance: ERROR: the driver is being finalized on another thread");
@@ -98,11 +98,16 @@ void CameraList::DestroyInstance() {
     Lifetime& lifetime = TheLifetime();
     CameraList* list = nullptr;
     {
-        std::unique_lock<std::mutex> lock(lifetime.mutex);
+        std::unique_lock<DriverMutex> lock(lifetime.mutex);
         if (lifetime.destroying) {
             throw std::runtime_error(
                 "CameraList::DestroyInstance: the camera list is being destroyed on another "
                 "thread");
+        }
+        if (lifetime.holds > 0 && InsideDebugProcedure()) {
+            throw std::runtime_error(
+                "CameraList::DestroyInstance: the camera list is in use on another thread; from "
+                "inside the debug procedure the driver does not wait for it");
         }
         lifetime.destroying = true;
         lifetime.released.wait(lock, [&] { return lifetime.holds == 0; });
@@ -110,7 +115,7 @@ void CameraList::DestroyInstance() {
         list = lifetime.list.exchange(nullptr);
     }
     delete list;
-    std::lock_guard<std::mutex> lock(lifetime.mutex);
+    std::lock_guard<DriverMutex> lock(lifetime.mutex);
     lifetime.destroying = false;
 }
 
@@ -138,15 +143,54 @@ CameraList::~CameraList() {
     WriteLog(context_, 2, "CameraList::~CameraList: leaving\n");
 }
 
+// Discovery runs outside the cameras' lock and logs as it goes; the cameras it
+// found are added in one step.
 bool CameraList::Init() {
-    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
     WriteLog(context_, 2, "CameraList::Init: entering\n");
-    if (initialized_ || discoveryState_ == 2) {
+    std::unique_lock<std::mutex> discovery(discoveryLock_, std::defer_lock);
+    if (InsideCompletionCallback() || InsideDebugProcedure()) {
+        if (!discovery.try_lock()) {
+            WriteLog(context_, 1,
+                     "CameraList::Init: ERROR: discovery is running on another thread; from "
+                     "inside a completion callback or the debug procedure the driver does not "
+                     "wait for it\n");
+            return false;
+        }
+    } else {
+        discovery.lock();
+    }
+    if (!BeginDiscovery()) {
         WriteLog(context_, 2, "CameraList::Init: Already initialized\n");
         return true;
     }
+    std::vector<std::unique_ptr<Camera>> found = Discover();
+    const bool any = !found.empty();
+    {
+        std::lock_guard<DriverMutex> lock(camerasLock_);
+        for (auto& camera : found) {
+            AddCamera(std::move(camera));
+        }
+        initialized_ = initialized_ || any;
+    }
+    if (!any) {
+        WriteLog(context_, 1, "CameraList::Init: WARNING: no supported cameras found\n");
+        return false;
+    }
+    WriteLog(context_, 2, "CameraList::Init: leaving\n");
+    return true;
+}
+
+bool CameraList::BeginDiscovery() {
+    std::lock_guard<DriverMutex> lock(camerasLock_);
+    if (initialized_ || discoveryState_ == 2) {
+        return false;
+    }
     discoveryState_ = 1;
-    size_t added = 0;
+    return true;
+}
+
+std::vector<std::unique_ptr<Camera>> CameraList::Discover() {
+    std::vector<std::unique_ptr<Camera>> found;
     try {
         icon::DeviceCollection devices;
         WriteLog(context_, 3, "Scanning for Ethernet Cameras...\n");
@@ -159,35 +203,34 @@ bool CameraList::Init() {
             if (device == nullptr) {
                 continue;
             }
-            auto camera = std::make_unique<Camera>(DiscoveredCameraName(*device).c_str(),
-                                                   device->getCurrentIP());
+            found.push_back(std::make_unique<Camera>(DiscoveredCameraName(*device).c_str(),
+                                                     device->getCurrentIP()));
             WriteLog(context_, 2, "CameraList::Init: %s camera found: %s\n", "b/w",
-                     camera->GetName().c_str());
-            AddCamera(std::move(camera));
-            ++added;
+                     found.back()->GetName().c_str());
         }
     } catch (const std::exception& e) {
         WriteLog(context_, 1, "%s%s\n",
                  "CameraList::Init: ERROR: Failed to enumerate cameras: ", e.what());
     }
-    if (added == 0) {
-        WriteLog(context_, 1, "CameraList::Init: WARNING: no supported cameras found\n");
-        return false;
-    }
-    WriteLog(context_, 2, "CameraList::Init: leaving\n");
-    initialized_ = true;
-    return true;
+    return found;
+}
+
+bool CameraList::IsInitialized() {
+    std::lock_guard<DriverMutex> lock(camerasLock_);
+    return initialized_;
 }
 
 Camera* CameraList::Create(const std::string& address) {
-    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
     WriteLog(context_, 2, "CameraList::Create: entering\n");
     auto camera = std::make_unique<Camera>(address.c_str(), address);
     Camera* created = camera.get();
-    AddCamera(std::move(camera));
+    {
+        std::lock_guard<DriverMutex> lock(camerasLock_);
+        AddCamera(std::move(camera));
+        discoveryState_ = 2;
+        initialized_ = true;
+    }
     WriteLog(context_, 1, "CameraList::Create: Created camera by IP %s\n", address.c_str());
-    discoveryState_ = 2;
-    initialized_ = true;
     return created;
 }
 
@@ -215,12 +258,12 @@ bool CameraList::isIpAddress(const std::string& hostName) {
 }
 
 int32_t CameraList::GetDiscoveryState() {
-    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
+    std::lock_guard<DriverMutex> lock(camerasLock_);
     return discoveryState_;
 }
 
 Camera* CameraList::FindByName(const std::string& hostName) {
-    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
+    std::lock_guard<DriverMutex> lock(camerasLock_);
     for (const auto& camera : cameras_) {
         if (camera->HasName(hostName)) {
             return camera.get();
@@ -247,7 +290,7 @@ Camera* CameraList::GetByName(const std::string& hostName) {
 }
 
 Camera* CameraList::GetByPort(int32_t port) {
-    boost::shared_lock<boost::shared_mutex> lookUp(portLock_);
+    boost::shared_lock<DriverSharedMutex> lookUp(portLock_);
     auto found = portMap_.find(port);
     if (found == portMap_.end()) {
         throw std::runtime_error(
@@ -268,7 +311,7 @@ Camera* CameraList::FindByPortInsideGate(int32_t port) const {
 std::string CameraList::ClaimPort(int32_t port, Camera* camera) {
     Camera* mapped = nullptr;
     {
-        boost::unique_lock<boost::shared_mutex> change(portLock_);
+        boost::unique_lock<DriverSharedMutex> change(portLock_);
         if (!claimedPorts_.insert(port).second) {
             return (boost::format("port %d is being opened on another thread") % port).str();
         }
@@ -288,14 +331,14 @@ void CameraList::EndClaim(int32_t port, Camera* camera, bool opened) {
     if (opened) {
         MapCamera(port, camera);
     }
-    boost::unique_lock<boost::shared_mutex> change(portLock_);
+    boost::unique_lock<DriverSharedMutex> change(portLock_);
     claimedPorts_.erase(port);
 }
 
 // Lines are logged outside the port lock: the host's debug procedure may look
 // ports up.
 void CameraList::MapCamera(int32_t port, Camera* camera) {
-    boost::unique_lock<boost::shared_mutex> change(portLock_);
+    boost::unique_lock<DriverSharedMutex> change(portLock_);
     const bool replaced = portMap_.count(port) != 0;
     {
         RowReadGate::Closed noRowReads(RowReadGate::Instance());
@@ -308,7 +351,7 @@ void CameraList::MapCamera(int32_t port, Camera* camera) {
 }
 
 void CameraList::UnmapCamera(int32_t port, Camera* camera) {
-    boost::unique_lock<boost::shared_mutex> change(portLock_);
+    boost::unique_lock<DriverSharedMutex> change(portLock_);
     const auto found = portMap_.find(port);
     if (found == portMap_.end()) {
         change.unlock();
@@ -323,22 +366,25 @@ void CameraList::UnmapCamera(int32_t port, Camera* camera) {
 }
 
 int CameraList::GetConfigCount() {
-    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
-    if (!initialized_) {
+    if (!IsInitialized()) {
         Init();
     }
+    std::lock_guard<DriverMutex> lock(camerasLock_);
     return static_cast<int>(configNames_.size());
 }
 
 const char** CameraList::GetConfigNames() {
-    std::lock_guard<std::recursive_mutex> lock(camerasLock_);
-    if (!initialized_) {
+    if (!IsInitialized()) {
         Init();
     }
-    configNameArray_.reset();
-    if (!initialized_) {
+    {
+        std::lock_guard<DriverMutex> lock(camerasLock_);
+        configNameArray_.reset();
+    }
+    if (!IsInitialized()) {
         Init();
     }
+    std::lock_guard<DriverMutex> lock(camerasLock_);
     configNameArray_ = std::make_unique<const char*[]>(configNames_.size() + 1);
     for (size_t i = 0; i < configNames_.size(); ++i) {
         configNameArray_[i] = configNames_[i].c_str();
@@ -355,7 +401,7 @@ void CameraList::Destroy() {
     }
     WriteLog(context_, 2, "CameraList::Destroy: entering\n");
     {
-        boost::unique_lock<boost::shared_mutex> change(portLock_);
+        boost::unique_lock<DriverSharedMutex> change(portLock_);
         RowReadGate::Closed noRowReads(RowReadGate::Instance());
         portMap_.clear();
     }

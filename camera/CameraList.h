@@ -1,6 +1,5 @@
 #pragma once
 
-#include <boost/thread/shared_mutex.hpp>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "camera/Camera.h"
+#include "driver/DriverLock.h"
 
 class DriverContext;
 
@@ -90,20 +90,26 @@ class CameraList {
 
   private:
     CameraList();
+    // Cameras found on the network, none when discovery fails.
+    std::vector<std::unique_ptr<Camera>> Discover();
+    // Starts a discovery; false when cameras are known already.
+    bool BeginDiscovery();
+    bool IsInitialized();
     void AddCamera(std::unique_ptr<Camera> camera);
     Camera* FindByName(const std::string& hostName);
 
     DriverContext* context_;
-    // Guards the cameras, the names and the discovery state. Recursive: the
-    // host's debug procedure may call back in while a line is logged. Never
-    // held while a camera opens or closes, so a completion callback never
-    // waits for it behind a close that waits for the callback.
-    std::recursive_mutex camerasLock_;
+    // Runs one discovery at a time. Held while discovery logs, so a thread
+    // inside a completion callback or the host's debug procedure only tries it.
+    std::mutex discoveryLock_;
+    // Guards the cameras, the names and the discovery state. Never held while
+    // a camera opens or closes or discovery runs.
+    DriverMutex camerasLock_;
     std::vector<std::unique_ptr<Camera>> cameras_;
     std::map<int32_t, Camera*> portMap_;
     // Ports being opened, claimed by ClaimPort. Guarded by portLock_.
     std::set<int32_t> claimedPorts_;
-    boost::shared_mutex portLock_;
+    DriverSharedMutex portLock_;
     bool initialized_ = false;
     std::unique_ptr<const char*[]> configNameArray_;
     std::vector<std::string> configNames_;

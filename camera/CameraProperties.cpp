@@ -77,7 +77,7 @@ bool ParamRange(const Param_& param, int32_t* minimum, int32_t* maximum) {
 
 RowAccess Camera::GetRow(int32_t port, int32_t row) {
     RowAccess access;
-    access.hold = boost::shared_lock<boost::shared_mutex>(registry_.lock);
+    access.hold = boost::shared_lock<DriverSharedMutex>(registry_.lock);
     auto found = registry_.adapters.find(port);
     if (found == registry_.adapters.end()) {
         throw std::runtime_error("No image adapters at port " + std::to_string(port));
@@ -88,6 +88,7 @@ RowAccess Camera::GetRow(int32_t port, int32_t row) {
     access.data = view.data;
     access.rowBytes = view.bytes;
     access.bitsPerPixel = adapter.GetBitsPerPixel();
+    access.problem = std::move(view.problem);
     return access;
 }
 
@@ -120,7 +121,7 @@ bool Camera::GetProperty(int32_t port, const std::string& property, int32_t* val
     } else if (IsContinuous(property)) {
         *value = continuousMode_ ? 1 : 0;
     } else {
-        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
         return state_.parameters.HasParam(property) &&
                ReadParam(state_.parameters.GetParam(property), value);
     }
@@ -134,7 +135,7 @@ bool Camera::SetProperty(int32_t port, const std::string& property, int32_t valu
         return true;
     }
     {
-        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
         if (state_.parameters.HasParam(property)) {
             return WriteParam(state_.parameters.GetParam(property), value);
         }
@@ -153,7 +154,7 @@ bool Camera::SetProperty(int32_t port, const std::string& property, int32_t valu
 bool Camera::GetRange(int32_t, const std::string& property, int32_t* minimum, int32_t* maximum) {
     WriteLog(context_, 2, "Camera::GetRange: entering prop=%s \n", property.c_str());
     {
-        std::lock_guard<std::recursive_mutex> lock(parametersLock_);
+        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
         if (!state_.parameters.HasParam(property) ||
             !ParamRange(state_.parameters.GetParam(property), minimum, maximum)) {
             return false;

@@ -12,13 +12,15 @@ namespace {
 const DriverContext* const touchedAtLoad = DriverContext::Instance();
 }  // namespace
 
+// Not under the log lock: a thread that asks while another runs the host's
+// debug procedure must not wait for that procedure.
 std::string DriverContext::GetSystemPath() {
-    platform::ScopedLock lock(logLock);
+    std::lock_guard<std::mutex> lock(pathLock_);
     return systemPath_;
 }
 
 void DriverContext::SetSystemPath(const std::string& path) {
-    platform::ScopedLock lock(logLock);
+    std::lock_guard<std::mutex> lock(pathLock_);
     systemPath_ = path;
 }
 

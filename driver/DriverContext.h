@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,8 @@ class DriverContext {
                level <= debugViewOutput.load(std::memory_order_relaxed);
     }
 
-    // The host's system directory as it was passed. Guarded by logLock, as the
-    // log reads it on other threads.
+    // The host's system directory as it was passed; the log reads it on other
+    // threads.
     std::string GetSystemPath();
     void SetSystemPath(const std::string& path);
 
@@ -56,5 +57,6 @@ class DriverContext {
   private:
     DriverContext() = default;
 
+    std::mutex pathLock_;
     std::string systemPath_;
 };

@@ -89,6 +89,27 @@ bool CopyRowInsideGate(int portNo, int row, int firstColumn, int lastColumn, voi
     return true;
 }
 
+enum class RowCopy { kCopied, kNoRow, kBadColumns };
+
+// The row copied under the holds of its port and image. A row that cannot be
+// given comes back with the reason in `problem`, for the caller to log once
+// the holds are gone: the host's debug procedure may close the port.
+RowCopy CopyRowLocked(int portNo, int row, int firstColumn, int lastColumn, void* buffer,
+                      std::string* problem) {
+    CameraList::Hold list = CameraList::GetInstance();
+    RowAccess access = list->GetByPort(portNo)->GetRow(portNo, row);
+    if (access.data == nullptr) {
+        *problem = std::move(access.problem);
+        return RowCopy::kNoRow;
+    }
+    size_t bytes = 0;
+    if (!RowCopySize(access, firstColumn, lastColumn, &bytes)) {
+        return RowCopy::kBadColumns;
+    }
+    std::memcpy(buffer, access.data, bytes);
+    return RowCopy::kCopied;
+}
+
 // Ports are the host's numbers from 0 up; -1 means every port inside the
 // driver and must not come from the host.
 bool ValidPort(DriverContext* context, const char* function, int grabberNo, int portNo,
@@ -125,18 +146,20 @@ class PortClaim {
     bool opened_ = false;
 };
 
-// Initialize and finalize one at a time. A thread inside a completion callback
-// only tries: a finalize on another thread may be waiting for that callback.
+// Initialize and finalize one at a time; a finalize logs while it holds this,
+// as it closes the cameras. A thread inside a completion callback or the
+// host's debug procedure only tries: a finalize on another thread may be
+// waiting for that callback, or for the log lock that thread holds.
 std::unique_lock<std::recursive_mutex> LockLifetime() {
     static std::recursive_mutex lifetime;
-    if (!CameraList::InsideCompletionCallback()) {
+    if (!CameraList::InsideCompletionCallback() && !InsideDebugProcedure()) {
         return std::unique_lock<std::recursive_mutex>(lifetime);
     }
     std::unique_lock<std::recursive_mutex> lock(lifetime, std::try_to_lock);
     if (!lock.owns_lock()) {
         throw std::runtime_error(
             "the driver is being initialized or finalized on another thread; from inside a "
-            "completion callback it does not wait for that");
+            "completion callback or the debug procedure it does not wait for that");
     }
     return lock;
 }
@@ -192,11 +215,14 @@ int initialize(const char* systemPath, DebugMsgProc proc) {
             }
             context->debugMsgProc = proc;
             WriteLog(context, 2, "===============\ninitialize: \n");
-            std::unique_lock<std::recursive_mutex> lifetime = LockLifetime();
-            if (context->refCount == 0) {
-                icon::setErrorHandler(ErrorHandlerInstance());
+            int count = 0;
+            {
+                std::unique_lock<std::recursive_mutex> lifetime = LockLifetime();
+                if (context->refCount == 0) {
+                    icon::setErrorHandler(ErrorHandlerInstance());
+                }
+                count = ++context->refCount;
             }
-            const int count = ++context->refCount;
             platform::LocalTime now = platform::GetLocalTime();
             WriteLog(context, 1,
                      "initialize: VaveZAZ camera driver V%s, refcount=%d, %d-%d-%d %d:%d:%d\n",
@@ -216,23 +242,31 @@ int finalize(void) {
         0,
         [&] {
             WriteLog(context, 2, "finalize: entering, refcount=%d\n", context->refCount.load());
-            std::unique_lock<std::recursive_mutex> lifetime = LockLifetime();
-            if (context->refCount.load() <= 0) {
+            int count = 0;
+            bool tooOften = false;
+            {
+                std::unique_lock<std::recursive_mutex> lifetime = LockLifetime();
+                count = context->refCount.load();
+                tooOften = count <= 0;
+                // The count changes only once the teardown has succeeded: from
+                // inside a completion callback the list refuses to go, and the
+                // host's next finalize must still be the last one.
+                if (count == 1) {
+                    CameraList::DestroyInstance();
+                    icon::removeErrorHandler();
+                    icon::closeApi();
+                }
+                if (!tooOften) {
+                    count = --context->refCount;
+                }
+            }
+            if (tooOften) {
                 WriteLog(context, 1,
                          "finalize: ERROR: called more often than initialize, refcount=%d\n",
-                         context->refCount.load());
+                         count);
                 return 0;
             }
-            // The count changes only once the teardown has succeeded: from
-            // inside a completion callback the list refuses to go, and the
-            // host's next finalize must still be the last one.
-            if (context->refCount.load() == 1) {
-                CameraList::DestroyInstance();
-                icon::removeErrorHandler();
-                icon::closeApi();
-            }
-            --context->refCount;
-            WriteLog(context, 2, "finalize: leaving, refcount=%d\n", context->refCount.load());
+            WriteLog(context, 2, "finalize: leaving, refcount=%d\n", count);
             return 1;
         },
         [&](const char* what) { WriteLog(context, 1, "finalize: --EXCEPTION caught: %s\n", what); },
@@ -394,20 +428,22 @@ int getCVLGrabRow(int grabberNo, int portNo, void* buffer, int row, int firstCol
     return Guarded(
         0,
         [&] {
-            CameraList::Hold list = CameraList::GetInstance();
-            RowAccess access = list->GetByPort(portNo)->GetRow(portNo, row);
-            if (access.data == nullptr) {
+            std::string problem;
+            const RowCopy copy =
+                CopyRowLocked(portNo, row, firstColumn, lastColumn, buffer, &problem);
+            if (copy == RowCopy::kNoRow) {
+                if (!problem.empty()) {
+                    WriteLog(context, 1, "%s", problem.c_str());
+                }
                 return 0;
             }
-            size_t bytes = 0;
-            if (!RowCopySize(access, firstColumn, lastColumn, &bytes)) {
+            if (copy == RowCopy::kBadColumns) {
                 WriteLog(context, 1,
                          "getCVLGrabRow: ERROR: invalid column range %d to %d, grabberNo=%d, "
                          "portNo=%d\n",
                          firstColumn, lastColumn, grabberNo, portNo);
                 return 0;
             }
-            std::memcpy(buffer, access.data, bytes);
             WriteLog(context, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
                      grabberNo, portNo);
             return 1;

@@ -1,17 +1,56 @@
 #include "driver/Log.h"
 
+#include <atomic>
+#include <cassert>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "driver/DriverContext.h"
+#include "driver/DriverLock.h"
 #include "platform/DebugOutput.h"
 #include "platform/LocalTime.h"
 
 namespace {
 
 constexpr size_t kTimestampSize = 128;
+
+// Lines kept for the holder of the log lock while it runs the host's
+// procedure; beyond these, lines are counted and dropped.
+constexpr size_t kMaxHandedOverLines = 10000;
+
+// Calls of the host's debug procedure under way on this thread, and on any
+// thread (only the holder of the log lock calls it).
+thread_local int insideDebugProcedure = 0;
+std::atomic<int> procedureRunning{0};
+// LogWithoutWaiting marks on this thread.
+thread_local int withoutWaiting = 0;
+
+class DebugProcedureMark {
+  public:
+    DebugProcedureMark() {
+        ++insideDebugProcedure;
+        ++procedureRunning;
+    }
+    ~DebugProcedureMark() {
+        --procedureRunning;
+        --insideDebugProcedure;
+    }
+
+    DebugProcedureMark(const DebugProcedureMark&) = delete;
+    DebugProcedureMark& operator=(const DebugProcedureMark&) = delete;
+};
+
+void CallDebugProcedure(DebugMsgProc proc, const char* timestamp, const char* message) {
+    DebugProcedureMark mark;
+    proc(timestamp);
+    proc(message);
+}
 
 // Formats into `message` and applies the line-feed rule: a message of 1 to
 // 1021 characters that does not end in a line feed gets one. A message cut to
@@ -81,7 +120,121 @@ void Quietly(Output output) noexcept {
     }
 }
 
+// Writes one line to each output its level reaches. Called under the log lock.
+void WriteLine(DriverContext* context, int32_t level, const char* timestamp, const char* message) {
+    if (level <= context->debugViewOutput.load()) {
+        Quietly([&] { platform::OutputDebugString(message); });
+    }
+    if (level <= context->logLevel.load()) {
+        if (DebugMsgProc proc = context->debugMsgProc.load()) {
+            Quietly([&] { CallDebugProcedure(proc, timestamp, message); });
+        }
+        if (context->logIntoFile.load()) {
+            Quietly([&] { AppendToFile(context, timestamp, message); });
+        }
+    }
+}
+
+// A line logged while the host's debug procedure ran on another thread.
+struct HandedOverLine {
+    int32_t level;
+    std::string timestamp;
+    std::string message;
+};
+
+struct HandOver {
+    std::mutex mutex;
+    std::deque<HandedOverLine> lines;
+    int32_t dropped = 0;
+    // Whether lines or a drop wait, readable without the mutex: every line
+    // asks once it has let the log lock go.
+    std::atomic<bool> waiting{false};
+};
+
+// Never destroyed: a thread of the camera API may log while the process ends.
+HandOver& TheHandOver() {
+    static HandOver* handOver = new HandOver();
+    return *handOver;
+}
+
+void HandOverLine(int32_t level, const char* timestamp, const char* message) {
+    HandOver& handOver = TheHandOver();
+    std::lock_guard<std::mutex> lock(handOver.mutex);
+    if (handOver.lines.size() < kMaxHandedOverLines) {
+        handOver.lines.push_back({level, timestamp, message});
+    } else {
+        ++handOver.dropped;
+    }
+    handOver.waiting = true;
+}
+
+bool LinesHandedOver() {
+    return TheHandOver().waiting.load();
+}
+
+// Writes the lines handed over so far, in the order they came. Called under
+// the log lock, ahead of the caller's own line.
+void WriteHandedOverLines(DriverContext* context) {
+    HandOver& handOver = TheHandOver();
+    std::deque<HandedOverLine> lines;
+    int32_t dropped = 0;
+    {
+        std::lock_guard<std::mutex> lock(handOver.mutex);
+        lines.swap(handOver.lines);
+        std::swap(dropped, handOver.dropped);
+        handOver.waiting = false;
+    }
+    for (const HandedOverLine& line : lines) {
+        WriteLine(context, line.level, line.timestamp.c_str(), line.message.c_str());
+    }
+    if (dropped > 0) {
+        char message[kLogMessageSize];
+        std::snprintf(message, sizeof message,
+                      "%d log lines were dropped while the host's debug procedure ran\n", dropped);
+        char timestamp[kTimestampSize];
+        FormatTimestamp(timestamp);
+        WriteLine(context, 1, timestamp, message);
+    }
+}
+
+// Takes the log lock. A thread marked LogWithoutWaiting hands the line over
+// instead while the holder runs the host's procedure: that procedure may be
+// waiting for this thread (to join it, or for a callback it is in), so
+// waiting for it could last for ever. A holder outside the procedure is only
+// writing a line, and is waited for. False when the line was handed over and
+// the lock was not taken; true with the lock held and *handedOver telling
+// whether the line is among the handed-over ones.
+bool TakeLogLock(DriverContext* context, int32_t level, const char* timestamp, const char* message,
+                 bool* handedOver) {
+    if (withoutWaiting == 0) {
+        context->logLock.lock();
+        return true;
+    }
+    while (!context->logLock.try_lock()) {
+        if (procedureRunning.load() > 0) {
+            HandOverLine(level, timestamp, message);
+            *handedOver = true;
+            // The holder may have let go meanwhile without seeing the line.
+            return context->logLock.try_lock();
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 }  // namespace
+
+bool InsideDebugProcedure() {
+    return insideDebugProcedure > 0;
+}
+
+LogWithoutWaiting::LogWithoutWaiting() {
+    ++withoutWaiting;
+}
+
+LogWithoutWaiting::~LogWithoutWaiting() {
+    --withoutWaiting;
+}
 
 // Callers log from destructors, exception handlers and the grabber's thread,
 // so nothing may leave this function.
@@ -89,9 +242,12 @@ int WriteLog(DriverContext* context, int32_t level, const char* format, ...) noe
     if (!context->Logs(level)) {
         return 0;
     }
+    // The host's procedure runs under the log lock and may call any entry
+    // point, which takes the driver's locks: a thread that waited for the log
+    // lock holding one of them could deadlock with another thread's
+    // procedure (see DriverLock.h).
+    assert(DriverLocksHeld() == 0 && "a line is logged while a driver lock is held");
     try {
-        platform::ScopedLock lock(context->logLock);
-
         // The buffers live on the stack rather than in shared storage: a host
         // procedure that logs again from inside this call must not overwrite
         // the line still being written.
@@ -100,25 +256,27 @@ int WriteLog(DriverContext* context, int32_t level, const char* format, ...) noe
         va_start(args, format);
         FormatMessage(message, format, args);
         va_end(args);
+        char timestamp[kTimestampSize];
+        FormatTimestamp(timestamp);
 
-        if (level <= context->debugViewOutput.load()) {
-            Quietly([&] { platform::OutputDebugString(message); });
+        bool handedOver = false;
+        if (!TakeLogLock(context, level, timestamp, message, &handedOver)) {
+            return 0;
         }
-        if (level <= context->logLevel.load()) {
-            char timestamp[kTimestampSize];
-            FormatTimestamp(timestamp);
-            if (DebugMsgProc proc = context->debugMsgProc.load()) {
-                Quietly([&] {
-                    proc(timestamp);
-                    proc(message);
-                });
-            }
-            if (context->logIntoFile.load()) {
-                Quietly([&] { AppendToFile(context, timestamp, message); });
-            }
+        std::unique_lock<platform::CriticalSection> lock(context->logLock, std::adopt_lock);
+        WriteHandedOverLines(context);
+        if (!handedOver) {
+            WriteLine(context, level, timestamp, message);
+        }
+        lock.unlock();
+        // A line handed over after the last look would otherwise wait for the
+        // next line logged.
+        while (LinesHandedOver() && context->logLock.try_lock()) {
+            std::unique_lock<platform::CriticalSection> again(context->logLock, std::adopt_lock);
+            WriteHandedOverLines(context);
         }
     } catch (...) {
-        // Only taking the lock can fail out here; the line is lost.
+        // Taking a lock or keeping a handed-over line failed; the line is lost.
     }
     return 0;
 }

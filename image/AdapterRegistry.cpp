@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 AdapterRegistry::Hold AdapterRegistry::FindByPort(int32_t port) {
-    boost::shared_lock<boost::shared_mutex> hold(lock);
+    boost::shared_lock<DriverSharedMutex> hold(lock);
     const auto found = adapters.find(port);
     if (found == adapters.end()) {
         throw std::runtime_error((boost::format("No image adapters at port %d") % port).str());
@@ -14,7 +14,7 @@ AdapterRegistry::Hold AdapterRegistry::FindByPort(int32_t port) {
 }
 
 AdapterRegistry::Hold AdapterRegistry::FindByImageId(const std::string& imageName) {
-    boost::shared_lock<boost::shared_mutex> hold(lock);
+    boost::shared_lock<DriverSharedMutex> hold(lock);
     for (const auto& entry : adapters) {
         if (entry.second->GetImageName() == imageName) {
             return Hold(std::move(hold), *entry.second);

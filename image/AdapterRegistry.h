@@ -1,13 +1,13 @@
 #pragma once
 
 #include <boost/thread/locks.hpp>
-#include <boost/thread/shared_mutex.hpp>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "driver/DriverLock.h"
 #include "image/ImageAdapter.h"
 
 // A camera's image adapters by port, ascending, with the reader/writer lock
@@ -23,14 +23,14 @@ struct AdapterRegistry {
     // called, as the host may close the port from there.
     class Hold {
       public:
-        Hold(boost::shared_lock<boost::shared_mutex> lock, ImageAdapter& adapter)
+        Hold(boost::shared_lock<DriverSharedMutex> lock, ImageAdapter& adapter)
             : lock_(std::move(lock)), adapter_(&adapter) {}
 
         ImageAdapter* operator->() const { return adapter_; }
         ImageAdapter& operator*() const { return *adapter_; }
 
       private:
-        boost::shared_lock<boost::shared_mutex> lock_;
+        boost::shared_lock<DriverSharedMutex> lock_;
         ImageAdapter* adapter_;
     };
 
@@ -41,5 +41,5 @@ struct AdapterRegistry {
     Hold FindByImageId(const std::string& imageName);
 
     Map adapters;
-    boost::shared_mutex lock;
+    DriverSharedMutex lock;
 };

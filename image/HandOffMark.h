@@ -1,5 +1,7 @@
 #pragma once
 
+#include "driver/Log.h"
+
 struct CameraState;
 
 // Marks the thread that creates it, while it lives, as handing a camera's
@@ -11,8 +13,9 @@ struct CameraState;
 // A host may call back into the driver from its completion callback. Closing
 // that camera or destroying the camera list there would wait for, or delete,
 // the hand-off still on this thread's stack; those operations ask the
-// queries below and refuse instead. Bound to one thread; the queries answer
-// for the calling thread only.
+// queries below and refuse instead. A close may wait for this thread, so its
+// lines are logged without waiting for the host's debug procedure. Bound to
+// one thread; the queries answer for the calling thread only.
 class HandOffMark {
   public:
     explicit HandOffMark(const CameraState& camera);
@@ -28,4 +31,5 @@ class HandOffMark {
 
   private:
     const CameraState* previous_;
+    LogWithoutWaiting logging_;
 };

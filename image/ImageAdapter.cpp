@@ -29,7 +29,7 @@ void ImageAdapter::NotifyCorvaneImageComplete() {
 
 ImageRow ImageAdapter::GetRow(int32_t row) {
     ImageRow view;
-    view.data = imageBuffer_->GetLine(row);
+    view.data = imageBuffer_->LineOrProblem(row, &view.problem);
     view.bytes = imageBuffer_->GetRowBytes();
     return view;
 }

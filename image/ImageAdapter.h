@@ -3,7 +3,6 @@
 #include <atomic>
 #include <boost/shared_ptr.hpp>
 #include <boost/thread/locks.hpp>
-#include <boost/thread/shared_mutex.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,6 +10,7 @@
 
 #include "config/CameraParameters.h"
 #include "driver/CvlDriver.h"
+#include "driver/DriverLock.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"
 #include "platform/AtomicCounter.h"
@@ -24,11 +24,14 @@ class IconBuffer;
 
 // One row of an adapter's image as the host copies it: its first byte and the
 // bytes the image holds from there on. An image rewritten on a thread of its
-// own comes with a hold that keeps it as it is until the copy is done.
+// own comes with a hold that keeps it as it is until the copy is done. A row
+// that cannot be given comes with the reason, which the reader logs after it
+// has let go of every hold.
 struct ImageRow {
     const uint8_t* data = nullptr;  // null when the image has no such row
     size_t bytes = 0;
-    boost::shared_lock<boost::shared_mutex> hold;
+    boost::shared_lock<DriverSharedMutex> hold;
+    std::string problem;
 };
 
 // Turns the scan buffers a camera delivers into one host image on one port and
@@ -48,7 +51,7 @@ class ImageAdapter {
     virtual void ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) = 0;
     virtual ImageBuffer& GetImageBuffer() { return *imageBuffer_; }
     // Row `row` of the image for the host's copy, on the host's thread. An
-    // unknown row is logged and answered with null data.
+    // unknown row is answered with null data and the reason.
     virtual ImageRow GetRow(int32_t row);
     // Row `row` when the image can be read with no hold and nothing needs
     // logging; else null data, and the caller takes GetRow under the locks.

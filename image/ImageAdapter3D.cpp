@@ -1,5 +1,6 @@
 #include "image/ImageAdapter3D.h"
 
+#include <boost/format.hpp>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -52,7 +53,7 @@ ImageAdapter3D::ImageAdapter3D(int32_t port, const std::string& imageName,
 
 ImageAdapter3D::~ImageAdapter3D() {
     {
-        std::lock_guard<std::mutex> lock(queueMutex_);
+        std::lock_guard<DriverMutex> lock(queueMutex_);
         stopRequested_ = true;
     }
     queueNotEmpty_.notify_one();
@@ -136,7 +137,7 @@ void ImageAdapter3D::Start() {
 
 void ImageAdapter3D::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
     {
-        std::lock_guard<std::mutex> lock(queueMutex_);
+        std::lock_guard<DriverMutex> lock(queueMutex_);
         queue_.push_back(std::move(buffer));
     }
     queueNotEmpty_.notify_one();
@@ -168,7 +169,7 @@ void ImageAdapter3D::operator()() {
 // and ProcessBuffer hold while they change them, and the wait rechecks both,
 // so neither a stop nor a buffer signalled before the wait begins is missed.
 boost::shared_ptr<const icon::IconBuffer> ImageAdapter3D::NextBuffer() {
-    std::unique_lock<std::mutex> lock(queueMutex_);
+    std::unique_lock<DriverMutex> lock(queueMutex_);
     if (queue_.empty() && !stopRequested_) {
         // Logged without the queue lock: a host debug procedure may call back
         // into the driver.
@@ -197,7 +198,7 @@ void ImageAdapter3D::ProcessOneBuffer(const icon::IconBuffer& buffer) {
     }
     CountOvertrigs(*yHelper_);
     {
-        boost::unique_lock<boost::shared_mutex> writing(imageLock_);
+        boost::unique_lock<DriverSharedMutex> writing(imageLock_);
         width_ = BuildPoints();
     }
     NotifyCorvaneImageComplete();
@@ -213,12 +214,12 @@ int32_t ImageAdapter3D::BuildPoints() {
 
 ImageRow ImageAdapter3D::GetRow(int32_t row) {
     ImageRow view;
-    view.hold = boost::shared_lock<boost::shared_mutex>(imageLock_);
+    view.hold = boost::shared_lock<DriverSharedMutex>(imageLock_);
     if (row != 0) {
-        WriteLog(DriverContext::Instance(), 1,
-                 "ImageAdapter3D::GetRow: ERROR: a point cloud has only row 0, asked for row %d, "
-                 "port=%d",
-                 row, port_);
+        view.problem = (boost::format("ImageAdapter3D::GetRow: ERROR: a point cloud has only row "
+                                      "0, asked for row %d, port=%d\n") %
+                        row % port_)
+                           .str();
         return view;
     }
     view.data = imageBuffer_->GetData();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <boost/shared_ptr.hpp>
-#include <boost/thread/shared_mutex.hpp>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -80,13 +79,13 @@ class ImageAdapter3D : public ImageAdapter {
 
     // Held exclusively by the processing thread while it writes the image and
     // its width, shared by a host thread while it copies a row.
-    boost::shared_mutex imageLock_;
+    DriverSharedMutex imageLock_;
 
     // Guards `queue_` and `stopRequested_`; never held while a buffer is
     // processed, so queueing never waits for processing.
-    std::mutex queueMutex_;
+    DriverMutex queueMutex_;
     // Signalled when a buffer is queued and when a stop is requested.
-    std::condition_variable queueNotEmpty_;
+    std::condition_variable_any queueNotEmpty_;
     // Buffers waiting, oldest first. Written by the frame grabber's thread
     // (back) and the processing thread (front).
     std::deque<boost::shared_ptr<const icon::IconBuffer>> queue_;

@@ -52,16 +52,24 @@ const uint8_t* ImageBuffer::FindLine(int32_t line) const {
 }
 
 uint8_t* ImageBuffer::GetLine(int32_t line) {
+    std::string problem;
+    uint8_t* row = LineOrProblem(line, &problem);
+    if (row == nullptr) {
+        WriteLog(DriverContext::Instance(), 1, "%s", problem.c_str());
+    }
+    return row;
+}
+
+uint8_t* ImageBuffer::LineOrProblem(int32_t line, std::string* problem) {
     if (line >= 0 && line < boost::numeric_cast<int32_t>(height_)) {
         if (!data_) {
-            WriteLog(DriverContext::Instance(), 1,
-                     "ImageBuffer::GetLine: ERROR: cannot proceed since it finds unallocated "
-                     "buffer\n");
+            *problem =
+                "ImageBuffer::GetLine: ERROR: cannot proceed since it finds unallocated buffer\n";
             return nullptr;
         }
         return data_.get() + static_cast<size_t>(line) * GetRowBytes();
     }
-    WriteLog(DriverContext::Instance(), 1,
-             "ImageBuffer::GetLine: ERROR: line index out of range: %d", line);
+    *problem =
+        (boost::format("ImageBuffer::GetLine: ERROR: line index out of range: %d\n") % line).str();
     return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // The memory of one host image: `height` rows of `width` pixels in one owned
 // block, row after row, with no padding.
@@ -20,6 +21,9 @@ class ImageBuffer {
     // The first byte of row `line`, or null (logged) for a row outside the
     // image or an unallocated buffer.
     uint8_t* GetLine(int32_t line);
+    // The same with the reason for a null row in `problem` instead of the log,
+    // for a caller that holds a lock and logs once it has let go.
+    uint8_t* LineOrProblem(int32_t line, std::string* problem);
     // The same without a log line, for a caller that must not reach the host:
     // null also for a row the block does not hold whole.
     const uint8_t* FindLine(int32_t line) const;

@@ -18,6 +18,7 @@ class CriticalSection {
     CriticalSection& operator=(const CriticalSection&) = delete;
 
     void lock();
+    bool try_lock();
     void unlock();
 
   private:
@@ -25,6 +26,9 @@ class CriticalSection {
 #else
     void lock() {
         mutex_.lock();
+    }
+    bool try_lock() {
+        return mutex_.try_lock();
     }
     void unlock() {
         mutex_.unlock();

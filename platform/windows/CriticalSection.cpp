@@ -17,6 +17,10 @@ void CriticalSection::lock() {
     ::EnterCriticalSection(static_cast<CRITICAL_SECTION*>(section_));
 }
 
+bool CriticalSection::try_lock() {
+    return ::TryEnterCriticalSection(static_cast<CRITICAL_SECTION*>(section_)) != 0;
+}
+
 void CriticalSection::unlock() {
     ::LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(section_));
 }

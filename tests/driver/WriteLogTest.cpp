@@ -1,16 +1,39 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <boost/thread/locks.hpp>
+#include <chrono>
 #include <ctime>
+#include <mutex>
 #include <new>
 #include <regex>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "driver/DriverLock.h"
 #include "driver/Log.h"
 #include "tests/support/ContextFixture.h"
+#include "tests/support/Watchdog.h"
 
 using WriteLogTest = ContextFixture;
+
+namespace {
+
+// A host procedure that, on the line "outer", waits for a thread of the
+// driver's that logs, as closing a port waits for its processing thread.
+void JoinALoggingThread(const char* text) {
+    LogCapture::Proc()(text);
+    if (std::string(text) == "outer\n") {
+        std::thread([] {
+            LogWithoutWaiting processingThread;
+            WriteLog(DriverContext::Instance(), 1, "from another thread");
+        }).join();
+    }
+}
+
+}  // namespace
 
 TEST_F(WriteLogTest, LevelsRouteEachLineToItsOutputs) {
     context_->logLevel = 1;
@@ -211,3 +234,50 @@ TEST_F(WriteLogTest, AThrowingHostProcedureNeitherEscapesNorCostsTheFileLine) {
     EXPECT_NE(std::string::npos, ReadLogFile().find(": still written\n"));
     EXPECT_EQ(std::vector<std::string>{"still written\n"}, capture_.DebugOutput());
 }
+
+// The other thread waited for the log lock, which the procedure waiting for
+// it held: a host procedure that closed a port whose processing thread was
+// logging hung.
+TEST_F(WriteLogTest, ALineLoggedWhileAnotherThreadRunsTheProcedureIsWrittenAfterIt) {
+    context_->debugMsgProc = &JoinALoggingThread;
+    FinishesWithin(std::chrono::seconds(30), "procedure joining a logging thread",
+                   [&] { WriteLog(context_, 1, "outer"); });
+    EXPECT_EQ((std::vector<std::string>{"outer\n", "from another thread\n"}), capture_.Messages());
+}
+
+TEST(DriverLocks, CountWhileHeldExceptForAnUpgradableHold) {
+    DriverSharedMutex map;
+    {
+        boost::shared_lock<DriverSharedMutex> lookUp(map);
+        EXPECT_EQ(1, DriverLocksHeld());
+    }
+    {
+        boost::upgrade_lock<DriverSharedMutex> handOff(map);
+        EXPECT_EQ(0, DriverLocksHeld()) << "held across a whole hand-off, which logs";
+        {
+            boost::upgrade_to_unique_lock<DriverSharedMutex> change(handOff);
+            EXPECT_EQ(1, DriverLocksHeld());
+        }
+        EXPECT_EQ(0, DriverLocksHeld());
+    }
+    DriverRecursiveMutex parameters;
+    {
+        std::lock_guard<DriverRecursiveMutex> outer(parameters);
+        std::lock_guard<DriverRecursiveMutex> inner(parameters);
+        EXPECT_EQ(2, DriverLocksHeld());
+    }
+    EXPECT_EQ(0, DriverLocksHeld());
+}
+
+#ifndef NDEBUG
+TEST_F(WriteLogTest, ALineLoggedUnderADriverLockStopsADebugBuild) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            DriverMutex lock;
+            std::lock_guard<DriverMutex> held(lock);
+            WriteLog(context_, 1, "under a lock");
+        },
+        "a line is logged while a driver lock is held");
+}
+#endif

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <boost/thread/shared_mutex.hpp>
+#include <boost/thread/locks.hpp>
 #include <condition_variable>
 #include <mutex>
 
@@ -198,7 +198,7 @@ TEST_F(AdapterTest, RegistryFindsAdaptersByPortAndTheLowestPortByImageName) {
     ASSERT_TRUE(registry.lock.try_lock()) << "the hold ends with its scope";
     registry.lock.unlock();
     // Look-ups share the lock with the buffer hand-off.
-    boost::upgrade_lock<boost::shared_mutex> handOff(registry.lock);
+    boost::upgrade_lock<DriverSharedMutex> handOff(registry.lock);
     EXPECT_EQ(3, registry.FindByPort(3)->GetPort());
 }
 
