@@ -15,7 +15,8 @@ class ModuleStateScope {
     ModuleStateScope& operator=(const ModuleStateScope&) = delete;
 
   private:
-    void* previous_;
+    // Read back only where a module state is switched.
+    [[maybe_unused]] void* previous_;
 };
 
 // The module whose resources the driver's windows load on this thread: the
