@@ -46,7 +46,7 @@ class DriverLock {
         mutex_.unlock();
     }
 
-  private:
+  protected:
     Mutex mutex_;
 };
 
@@ -59,24 +59,8 @@ using DriverRecursiveMutex = DriverLock<std::recursive_mutex>;
 // through a whole hand-off while the adapters build images, log and call the
 // host back; readers go on beside it, and only its upgrade to exclusive, which
 // counts, keeps them out.
-class DriverSharedMutex {
+class DriverSharedMutex : public DriverLock<boost::shared_mutex> {
   public:
-    void lock() {
-        mutex_.lock();
-        driver_lock_detail::Taken();
-    }
-    bool try_lock() {
-        if (!mutex_.try_lock()) {
-            return false;
-        }
-        driver_lock_detail::Taken();
-        return true;
-    }
-    void unlock() {
-        driver_lock_detail::Released();
-        mutex_.unlock();
-    }
-
     void lock_shared() {
         mutex_.lock_shared();
         driver_lock_detail::Taken();
@@ -104,7 +88,4 @@ class DriverSharedMutex {
         driver_lock_detail::Released();
         mutex_.unlock_and_lock_upgrade();
     }
-
-  private:
-    boost::shared_mutex mutex_;
 };

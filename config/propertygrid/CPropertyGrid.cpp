@@ -1,5 +1,6 @@
 #include "config/propertygrid/CPropertyGrid.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfloat>
 #include <clocale>
@@ -498,6 +499,16 @@ bool CPropertyGrid::SetFocusedItem(int32_t id) {
     }
     Repaint();
     return true;
+}
+
+void CPropertyGrid::MoveFocus(int delta) {
+    const int rows = static_cast<int>(Rows().size());
+    if (rows == 0) {
+        return;
+    }
+    const std::optional<size_t> focused = FocusedRowIndex();
+    const int current = focused ? static_cast<int>(*focused) : (delta > 0 ? -1 : rows);
+    FocusRow(static_cast<size_t>(std::clamp(current + delta, 0, rows - 1)));
 }
 
 void CPropertyGrid::FocusRow(size_t row) {

@@ -123,6 +123,10 @@ class CPropertyGrid {
     // Moves the focus to a row (mouse or keyboard). The owner is told when the
     // focused row changes: with the item's ID, or -1 for a section row.
     void FocusRow(size_t row);
+    // Moves the focus `delta` rows down (up when negative), stopping at the
+    // first and last rows; with no focus yet, from just outside the end it
+    // moves away from.
+    void MoveFocus(int delta);
 
     const PropertyGridItem* FindItem(int32_t item) const;
     const PropertyGridSection* FindSection(int32_t section) const;

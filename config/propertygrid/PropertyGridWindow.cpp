@@ -230,37 +230,27 @@ void PropertyGridWindow::OnLeftDown(wxMouseEvent& event) {
     }
 }
 
-void PropertyGridWindow::MoveFocus(int delta) {
-    const int rows = static_cast<int>(grid_.Rows().size());
-    if (rows == 0) {
-        return;
-    }
-    const std::optional<size_t> focused = grid_.FocusedRowIndex();
-    const int current = focused ? static_cast<int>(*focused) : (delta > 0 ? -1 : rows);
-    grid_.FocusRow(static_cast<size_t>(std::clamp(current + delta, 0, rows - 1)));
-}
-
 void PropertyGridWindow::OnKeyDown(wxKeyEvent& event) {
     const int page = std::max(1, GetClientSize().GetHeight() / RowHeight() - 1);
     const int rows = static_cast<int>(grid_.Rows().size());
     switch (event.GetKeyCode()) {
         case WXK_UP:
-            MoveFocus(-1);
+            grid_.MoveFocus(-1);
             return;
         case WXK_DOWN:
-            MoveFocus(1);
+            grid_.MoveFocus(1);
             return;
         case WXK_PAGEUP:
-            MoveFocus(-page);
+            grid_.MoveFocus(-page);
             return;
         case WXK_PAGEDOWN:
-            MoveFocus(page);
+            grid_.MoveFocus(page);
             return;
         case WXK_HOME:
-            MoveFocus(-rows);
+            grid_.MoveFocus(-rows);
             return;
         case WXK_END:
-            MoveFocus(rows);
+            grid_.MoveFocus(rows);
             return;
         case WXK_RETURN:
         case WXK_NUMPAD_ENTER:

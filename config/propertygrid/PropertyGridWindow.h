@@ -42,7 +42,6 @@ class PropertyGridWindow : public wxScrolledCanvas, public PropertyGridView {
     void OnKeyDown(wxKeyEvent& event);
     void OnChar(wxKeyEvent& event);
     void OnSize(wxSizeEvent& event);
-    void MoveFocus(int delta);
 
     // Opens the editor of the focused row's item, if it has one. `typed` is a
     // character that starts an in-place edit with itself.

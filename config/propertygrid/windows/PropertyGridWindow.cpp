@@ -442,37 +442,27 @@ void PropertyGridWindow::OnLeftDown(int x, int y) {
     }
 }
 
-void PropertyGridWindow::MoveFocus(int delta) {
-    const int rows = static_cast<int>(grid_.Rows().size());
-    if (rows == 0) {
-        return;
-    }
-    const std::optional<size_t> focused = grid_.FocusedRowIndex();
-    const int current = focused ? static_cast<int>(*focused) : (delta > 0 ? -1 : rows);
-    grid_.FocusRow(static_cast<size_t>(std::clamp(current + delta, 0, rows - 1)));
-}
-
 bool PropertyGridWindow::OnKeyDown(WPARAM key) {
     const int page = std::max(1, VisibleRows() - 1);
     const int rows = static_cast<int>(grid_.Rows().size());
     switch (key) {
         case VK_UP:
-            MoveFocus(-1);
+            grid_.MoveFocus(-1);
             return true;
         case VK_DOWN:
-            MoveFocus(1);
+            grid_.MoveFocus(1);
             return true;
         case VK_PRIOR:
-            MoveFocus(-page);
+            grid_.MoveFocus(-page);
             return true;
         case VK_NEXT:
-            MoveFocus(page);
+            grid_.MoveFocus(page);
             return true;
         case VK_HOME:
-            MoveFocus(-rows);
+            grid_.MoveFocus(-rows);
             return true;
         case VK_END:
-            MoveFocus(rows);
+            grid_.MoveFocus(rows);
             return true;
         case VK_RETURN:
         case VK_F2:

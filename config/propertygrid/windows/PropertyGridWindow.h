@@ -59,7 +59,6 @@ class PropertyGridWindow : public PropertyGridView {
     void DrawItem(HDC dc, const PropertyGridItem& item, const RECT& box, bool focused);
     void OnLeftDown(int x, int y);
     bool OnKeyDown(WPARAM key);
-    void MoveFocus(int delta);
 
     // Opens the editor of a row's item, if it has one. `typed` is a
     // character that starts an in-place edit with itself.
