@@ -111,8 +111,9 @@ class Camera {
     // The configuration dialog's working copies and what becomes of them.
     CameraParameters CameraWorkingCopy();
     CameraParameters ImageWorkingCopy(const std::string& title, const std::string& imageName);
-    bool SaveConfiguration(HWND parent, const std::string& title, CameraParameters& cameraSet,
-                           CameraParameters& imageSet);
+    // Answers the empty text when both sets were saved, else the notice.
+    std::string SaveConfiguration(CameraParameters& cameraSet, CameraParameters& imageSet);
+    void RestartIfNeeded(HWND parent, const std::string& title, const CameraParameters& cameraSet);
     void SetUpFirstPort(int32_t port);
     void AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize);
     void RemoveAdapter(int32_t port);

@@ -81,12 +81,15 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
     CameraParameters cameraSet = CameraWorkingCopy();
     CameraParameters imageSet = ImageWorkingCopy(title, imageName);
     ShowLogSettingsInForce(cameraSet, *context_);
-    bool result = false;
-    if (dialogs.RunSheet(parent, title, cameraSet, imageSet)) {
-        result = SaveConfiguration(parent, title, cameraSet, imageSet);
+    // The sheet keeps the values before it closes, so that a file that cannot
+    // be written is reported over the open sheet and no edit is lost.
+    const SheetSaver save = [&] { return SaveConfiguration(cameraSet, imageSet); };
+    const bool saved = dialogs.RunSheet(parent, title, cameraSet, imageSet, save);
+    if (saved) {
+        RestartIfNeeded(parent, title, cameraSet);
     }
     WriteLog(context_, 2, "Camera::Configure: leaving\n");
-    return result;
+    return saved;
 }
 
 CameraParameters Camera::CameraWorkingCopy() {
@@ -115,22 +118,21 @@ CameraParameters Camera::ImageWorkingCopy(const std::string& title, const std::s
     return copy;
 }
 
-bool Camera::SaveConfiguration(HWND parent, const std::string& title, CameraParameters& cameraSet,
-                               CameraParameters& imageSet) {
-    DialogService& dialogs = GetDialogService();
-    if (!cameraSet.Save() || !imageSet.Save()) {
-        const std::string path = context_->SettingsFilePath();
-        WriteLog(context_, 1,
-                 "Camera::Configure: ERROR: the settings of camera %s could not be saved to %s\n",
-                 state_.name.c_str(), path.c_str());
-        dialogs.Notify(parent,
-                       "The settings could not be saved to " + path +
-                           ".\nThe file keeps the values it had. Make sure the file and its "
-                           "directory can be written and the disk is not full, then configure "
-                           "the camera again.",
-                       title);
-        return false;
+std::string Camera::SaveConfiguration(CameraParameters& cameraSet, CameraParameters& imageSet) {
+    if (cameraSet.Save() && imageSet.Save()) {
+        return "";
     }
+    const std::string path = context_->SettingsFilePath();
+    WriteLog(context_, 1,
+             "Camera::Configure: ERROR: the settings of camera %s could not be saved to %s\n",
+             state_.name.c_str(), path.c_str());
+    return "The settings could not be saved to " + path +
+           ".\nMake sure the file is not read-only, the file and its directory can be written "
+           "and the disk is not full, then press OK again, or Cancel to drop the changes.";
+}
+
+void Camera::RestartIfNeeded(HWND parent, const std::string& title,
+                             const CameraParameters& cameraSet) {
     size_t ports = 0;
     {
         boost::shared_lock<DriverSharedMutex> lookUp(registry_.lock);
@@ -142,10 +144,9 @@ bool Camera::SaveConfiguration(HWND parent, const std::string& title, CameraPara
         restart = ports > 1 && NeedsRestart(cameraSet, state_.parameters);
     }
     if (restart) {
-        dialogs.Notify(parent, kRestartText, title);
+        GetDialogService().Notify(parent, kRestartText, title);
         WriteLog(context_, 2,
                  "WARNING: Camera configuration file changed. All cameras must be restarted.");
         Close(-1);
     }
-    return true;
 }

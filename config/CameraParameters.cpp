@@ -117,7 +117,7 @@ void CameraParameters::AddConstraint(std::unique_ptr<Constraint> constraint) {
     added.Attach(*this);
 }
 
-bool CameraParameters::Validate(std::string& message) {
+bool CameraParameters::Validate(std::string& message, std::string* invalid) {
     for (Constraint& constraint : constraints_) {
         constraint.Apply(*this);
     }
@@ -125,14 +125,19 @@ bool CameraParameters::Validate(std::string& message) {
         if (!param.enabled || dynamic_cast<const Param<bool>*>(&param) != nullptr) {
             continue;
         }
-        if (!param.IsValid()) {
-            message = RangeMessage(param);
-            return false;
-        }
+        std::string problem;
         const auto* integer = dynamic_cast<const Param<int>*>(&param);
-        if (integer != nullptr && IsOffStep(*integer)) {
-            message = param.category + ": " + param.name + ": must be multiple of " +
+        if (!param.IsValid()) {
+            problem = RangeMessage(param);
+        } else if (integer != nullptr && IsOffStep(*integer)) {
+            problem = param.category + ": " + param.name + ": must be multiple of " +
                       std::to_string(integer->step);
+        }
+        if (!problem.empty()) {
+            message = problem;
+            if (invalid != nullptr) {
+                *invalid = param.name;
+            }
             return false;
         }
     }

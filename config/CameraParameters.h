@@ -43,8 +43,8 @@ class CameraParameters {
     // Applies the constraints, then checks every enabled parameter in list
     // order. On the first failure returns false with a message naming it;
     // otherwise returns true and leaves `message` alone. Never throws for a
-    // bad value.
-    bool Validate(std::string& message);
+    // bad value. `invalid`, when given, receives the failing parameter's name.
+    bool Validate(std::string& message, std::string* invalid = nullptr);
 
     // Read and write the persistent, enabled parameters in the settings file
     // of the system directory; without a system directory they do nothing.

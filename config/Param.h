@@ -22,6 +22,8 @@ class Param : public Param_ {
     bool IsValid() const override;
     void Write(std::ostream& stream) override;
     void WriteRange(std::ostream& stream) const override;
+    bool IsDefault() const override { return value == defaultValue; }
+    void ResetToDefault() override { value = defaultValue; }
     std::unique_ptr<Param_> Clone() const override;
 
     T value;

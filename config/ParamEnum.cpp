@@ -41,6 +41,11 @@ int32_t ParamEnum::ValueOf(const std::string& label) const {
     return found == labels.end() || label.empty() ? 0 : values[found - labels.begin()];
 }
 
+std::string ParamEnum::DefaultLabel() const {
+    const bool offered = std::find(labels.begin(), labels.end(), defaultValue) != labels.end();
+    return offered || labels.empty() ? defaultValue : labels.front();
+}
+
 std::pair<std::string, int32_t> ParamEnum::LabelAt(size_t position) const {
     return {labels.at(position), values.at(position)};
 }

@@ -38,6 +38,8 @@ class ParamEnum : public ParamString {
     void FromString(const std::string& text, bool clamp) override;
     const std::string& ToString() override;
     bool IsValid() const override;
+    bool IsDefault() const override { return value == DefaultLabel(); }
+    void ResetToDefault() override { value = DefaultLabel(); }
     std::unique_ptr<Param_> Clone() const override;
 
     std::vector<std::string> labels;
@@ -46,4 +48,9 @@ class ParamEnum : public ParamString {
 
   protected:
     ParamEnum(const ParamEnum&) = default;
+
+  private:
+    // The label the parameter was made with, or, when that is not offered,
+    // the first label, which a choice built label by label starts on.
+    std::string DefaultLabel() const;
 };

@@ -27,6 +27,10 @@ class Param_ {
     virtual void Write(std::ostream& stream) = 0;
     // Writes "[min..max]" when the parameter has a range, else nothing.
     virtual void WriteRange(std::ostream& stream) const = 0;
+    // Whether the value is the one the parameter was made with, and a way
+    // back to it.
+    virtual bool IsDefault() const = 0;
+    virtual void ResetToDefault() = 0;
     virtual std::unique_ptr<Param_> Clone() const = 0;
 
     std::string name;

@@ -1,5 +1,7 @@
 #include "platform/LocalTime.h"
 
+#include <locale.h>
+
 #include <ctime>
 
 namespace platform {
@@ -10,6 +12,43 @@ LocalTime GetLocalTime() {
     localtime_r(&now, &parts);
     return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
                      parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+}
+
+namespace {
+
+std::string Format(const char* format, const std::tm& parts) {
+    char text[128];
+    const size_t length = std::strftime(text, sizeof text, format, &parts);
+    return std::string(text, length);
+}
+
+}  // namespace
+
+std::string FormatDate(int year, int month, int day) {
+    std::tm parts{};
+    parts.tm_year = year - 1900;
+    parts.tm_mon = month - 1;
+    parts.tm_mday = day;
+    return Format("%x", parts);
+}
+
+std::string FormatTime(int hour, int minute, int second) {
+    std::tm parts{};
+    parts.tm_hour = hour;
+    parts.tm_min = minute;
+    parts.tm_sec = second;
+    return Format("%X", parts);
+}
+
+void UseUserTimeFormats() {
+    // Kept for the thread's life; an environment naming no installed locale
+    // leaves the thread as it was.
+    const locale_t base = ::duplocale(LC_GLOBAL_LOCALE);
+    if (base == nullptr) {
+        return;
+    }
+    const locale_t user = ::newlocale(LC_TIME_MASK, "", base);
+    ::uselocale(user != nullptr ? user : base);
 }
 
 }  // namespace platform

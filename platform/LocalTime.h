@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace platform {
 
 struct LocalTime {
@@ -12,5 +14,16 @@ struct LocalTime {
 };
 
 LocalTime GetLocalTime();
+
+// A date and a time of day in the user's short formats: on Windows the
+// user's own settings; elsewhere those of the calling thread's locale, which
+// a thread that shows windows takes from the user's environment
+// (UseUserTimeFormats).
+std::string FormatDate(int year, int month, int day);
+std::string FormatTime(int hour, int minute, int second);
+
+// Makes the calling thread format dates and times as the user's environment
+// says, leaving the process's locale as the host set it.
+void UseUserTimeFormats();
 
 }  // namespace platform

@@ -238,6 +238,12 @@ bool WriteValue(const std::string& section, const std::string& key, const std::s
     if (state == FileState::Read && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
         return Fail(reason, "may not write it", errno);
     }
+    // A file nobody may write is read-only, as Windows keeps such a file from
+    // every user: the superuser, who may write anything, leaves it alone too.
+    if (state == FileState::Read && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        reason = "the file is read-only";
+        return false;
+    }
     const std::string oldText = text;
     SetValue(text, section, key, value);
     return RewriteFile(target, state == FileState::Read ? &info : nullptr, oldText, text, reason);

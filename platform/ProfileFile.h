@@ -26,7 +26,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // mode and hard links, and a failed write leaves the old content whole
 // wherever the system allows it (see RewriteFile). Returns false when the
 // value was not written, with the reason in `reason` when it is given: also
-// for a file that cannot be read or may not be written, and for names or
+// for a file that cannot be read, may not be written or is read-only (no
+// write permission for anyone, whoever the process runs as), and for names or
 // values containing a line break, which would split the line.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path,

@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "config/CameraParameters.h"
 #include "config/Param.h"
@@ -15,6 +16,36 @@
 namespace {
 
 const char* const kLastFocused = "LastFocusedItemName";
+
+// The unit a description ends on ("... in megabytes"), written short.
+std::string UnitOf(const std::string& description) {
+    static const std::pair<const char*, const char*> kUnits[] = {
+        {"megabytes", "MB"},    {"kilobytes", "kB"},    {"bytes", "bytes"},
+        {"millimeters", "mm"},  {"millimetres", "mm"},  {"degrees", "deg"},
+        {"milliseconds", "ms"}, {"microseconds", "us"}, {"seconds", "s"}};
+    const size_t in = description.rfind(" in ");
+    if (in == std::string::npos) {
+        return "";
+    }
+    const std::string word = description.substr(in + 4);
+    for (const auto& [name, symbol] : kUnits) {
+        if (word == name) {
+            return symbol;
+        }
+    }
+    return "";
+}
+
+// What a row shows beside its value: the range and the unit, when known.
+std::string Hint(const Param_& param) {
+    std::ostringstream hint;
+    param.WriteRange(hint);
+    const std::string unit = UnitOf(param.description);
+    if (!unit.empty()) {
+        hint << (hint.tellp() > 0 ? " " : "") << unit;
+    }
+    return hint.str();
+}
 
 std::string NameLine(const Param_& param) {
     std::ostringstream line;
@@ -63,6 +94,8 @@ void CPropertyGeneral::Populate(CameraParameters& set, const std::string& lastFo
         }
         nameOfItem_[item] = param.name;
         itemOfName_[param.name] = item;
+        grid_.SetItemHelp(item, Hint(param), param.description);
+        grid_.SetItemDiffersFromDefault(item, !param.IsDefault());
         if (!lastFocused.empty() && param.name == lastFocused) {
             grid_.SetFocusedItem(item);
         }
@@ -91,6 +124,9 @@ int32_t CPropertyGeneral::OnFocusChanged(int32_t item) {
             RememberFocus(param.name);
         }
         SetLabels(name, description);
+        if (view_ != nullptr) {
+            view_->EnableReset(CanResetFocused());
+        }
     } catch (const std::exception& e) {
         WriteLog(DriverContext::Instance(), 1, "CPropertyGeneral::OnFocusChanged: ERROR: %s",
                  e.what());
@@ -114,27 +150,83 @@ void CPropertyGeneral::RememberFocus(const std::string& name) {
 
 int32_t CPropertyGeneral::OnItemChanged(int32_t item) {
     try {
-        const auto found = nameOfItem_.find(item);
-        if (found != nameOfItem_.end() && HasParam(found->second)) {
-            Param_& param = FindParam(found->second);
-            AdapterFor(param)->GetControl(param, grid_, item);
-        }
-        std::string message;
-        const bool valid = cameraSet_.Validate(message) && imageSet_.Validate(message);
-        sheet_.SetValid(valid);
-        if (!valid) {
-            sheet_.ShowMessage(*this, message);
-        }
-        // Constraints may have switched parameters on or off: every item
-        // follows at once.
-        for (const auto& [shown, name] : nameOfItem_) {
-            grid_.EnableItem(shown, FindParam(name).enabled);
+        if (TakeEdit(item)) {
+            ValidateBoth();
         }
     } catch (const std::exception& e) {
         WriteLog(DriverContext::Instance(), 1, "CPropertyGeneral::OnItemChanged: ERROR: %s",
                  e.what());
     }
     return 0;
+}
+
+bool CPropertyGeneral::TakeEdit(int32_t item) {
+    const auto found = nameOfItem_.find(item);
+    if (found == nameOfItem_.end() || !HasParam(found->second)) {
+        return true;
+    }
+    Param_& param = FindParam(found->second);
+    try {
+        AdapterFor(param)->GetControl(param, grid_, item);
+    } catch (const RefusedValue& refused) {
+        // The parameter kept its value: the item shows it again, and the
+        // user reads why.
+        AdapterFor(param)->SetControl(param, grid_, item);
+        sheet_.ShowMessage(*this, refused.what());
+        return false;
+    }
+    return true;
+}
+
+void CPropertyGeneral::ValidateBoth() {
+    std::string message;
+    std::string invalid;
+    const bool valid =
+        cameraSet_.Validate(message, &invalid) && imageSet_.Validate(message, &invalid);
+    sheet_.SetValid(valid);
+    if (!valid) {
+        sheet_.ShowMessage(*this, message);
+    }
+    // Constraints may have switched parameters on or off: every item
+    // follows at once.
+    for (const auto& [shown, name] : nameOfItem_) {
+        const Param_& param = FindParam(name);
+        grid_.EnableItem(shown, param.enabled);
+        grid_.SetItemDiffersFromDefault(shown, !param.IsDefault());
+    }
+    grid_.SetInvalidItem(valid ? -1 : ItemOf(invalid));
+    if (view_ != nullptr) {
+        view_->EnableReset(CanResetFocused());
+    }
+}
+
+const Param_* CPropertyGeneral::FindShown(int32_t item) const {
+    const auto found = nameOfItem_.find(item);
+    if (found == nameOfItem_.end()) {
+        return nullptr;
+    }
+    if (cameraSet_.HasParam(found->second)) {
+        return &cameraSet_.GetParam(found->second);
+    }
+    return imageSet_.HasParam(found->second) ? &imageSet_.GetParam(found->second) : nullptr;
+}
+
+bool CPropertyGeneral::CanResetFocused() const {
+    const Param_* param = FindShown(grid_.GetFocusedItem());
+    return param != nullptr && param->enabled && !param->IsDefault();
+}
+
+bool CPropertyGeneral::ResetFocused() {
+    if (!CanResetFocused()) {
+        return false;
+    }
+    const int32_t item = grid_.GetFocusedItem();
+    Param_& param = FindParam(nameOfItem_.at(item));
+    param.ResetToDefault();
+    AdapterFor(param)->SetControl(param, grid_, item);
+    // As an edit of the item: read back, validated, marked.
+    OnItemChanged(item);
+    return true;
 }
 
 Param_& CPropertyGeneral::FindParam(const std::string& name) {

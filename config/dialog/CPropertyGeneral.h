@@ -11,11 +11,13 @@ class CSheet1;
 class Param_;
 
 // What the page's window shows besides the grid: the name line (with the
-// range) and the description line of the focused parameter.
+// range) and the description line of the focused parameter, and whether it
+// can be reset to its default.
 class PageView {
   public:
     virtual ~PageView() = default;
     virtual void SetLabels(const std::string& name, const std::string& description) = 0;
+    virtual void EnableReset(bool enable) = 0;
 };
 
 // The configuration page "General": shows the visible parameters of the two
@@ -43,6 +45,13 @@ class CPropertyGeneral : public PropertyGridOwner {
     int32_t OnFocusChanged(int32_t item);
     int32_t OnItemChanged(int32_t item);
 
+    // Whether the focused item shows an editable parameter whose value is not
+    // its default.
+    bool CanResetFocused() const;
+    // Gives the focused item's parameter its default value, as an edit to it
+    // would; false when it cannot be reset.
+    bool ResetFocused();
+
     CPropertyGrid& Grid() { return grid_; }
     const CPropertyGrid& Grid() const { return grid_; }
     std::string Caption() const { return kCaption; }
@@ -59,6 +68,14 @@ class CPropertyGeneral : public PropertyGridOwner {
     bool HasParam(const std::string& name) const;
     void RememberFocus(const std::string& name);
     void SetLabels(const std::string& name, const std::string& description);
+    // Reads an edited item into its parameter; false when the parameter
+    // refused the value, which the item then shows again.
+    bool TakeEdit(int32_t item);
+    // Validates both copies and shows the outcome: OK, the status text, which
+    // items are editable, which differ from their default, which failed.
+    void ValidateBoth();
+    // The parameter an item shows, or null.
+    const Param_* FindShown(int32_t item) const;
 
     CameraParameters& cameraSet_;
     CameraParameters& imageSet_;

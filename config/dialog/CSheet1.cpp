@@ -21,6 +21,21 @@ void CSheet1::ShowMessage(const CPropertyGeneral& page, const std::string& messa
     SetStatus(text);
 }
 
+bool CSheet1::Confirm() {
+    if (!okEnabled_) {
+        return false;
+    }
+    const std::string failure = saver_ ? saver_() : "";
+    if (failure.empty()) {
+        return true;
+    }
+    SetStatus(failure.substr(0, kMaxStatusText));
+    if (view_ != nullptr) {
+        view_->ShowNotice(failure);
+    }
+    return false;
+}
+
 void CSheet1::SetStatus(const std::string& text) {
     statusText_ = text;
     if (view_ != nullptr) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 class CPropertyGeneral;
@@ -11,7 +12,14 @@ class SheetView {
     virtual ~SheetView() = default;
     virtual void EnableOk(bool enable) = 0;
     virtual void SetStatusText(const std::string& text) = 0;
+    // A notice over the open sheet, which stays open; returns when the user
+    // has closed it.
+    virtual void ShowNotice(const std::string& text) = 0;
 };
+
+// Keeps what the user confirmed; answers the empty text on success, else
+// what went wrong, for the user to read.
+using SheetSaver = std::function<std::string()>;
 
 // The configuration sheet's state: whether both working copies passed the
 // last validation (OK is enabled only then) and the status text that says why
@@ -33,6 +41,13 @@ class CSheet1 {
     // kMaxStatusText characters.
     void ShowMessage(const CPropertyGeneral& page, const std::string& message);
 
+    // Set before the sheet is shown. Without one, OK keeps nothing itself.
+    void SetSaver(SheetSaver saver) { saver_ = std::move(saver); }
+    // OK pressed: whether the sheet may close. It may when OK is enabled and
+    // the values were kept; when keeping them failed, the user is told over
+    // the open sheet, which stays open with every edit.
+    bool Confirm();
+
     const std::string& Caption() const { return caption_; }
     bool IsValid() const { return valid_; }
     bool IsOkEnabled() const { return okEnabled_; }
@@ -45,5 +60,6 @@ class CSheet1 {
     bool valid_ = true;
     bool okEnabled_ = true;
     std::string statusText_;
+    SheetSaver saver_;
     SheetView* view_ = nullptr;
 };

@@ -7,7 +7,8 @@ namespace {
 
 class NoDialogService : public DialogService {
   public:
-    bool RunSheet(HWND, const std::string&, CameraParameters&, CameraParameters&) override {
+    bool RunSheet(HWND, const std::string&, CameraParameters&, CameraParameters&,
+                  const SheetSaver&) override {
         Unavailable();
     }
     bool Confirm(HWND, const std::string&, const std::string&) override { Unavailable(); }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "config/dialog/CSheet1.h"
 #include "driver/CvlDriver.h"
 
 class CameraParameters;
@@ -17,10 +18,12 @@ class DialogService {
     virtual ~DialogService() = default;
 
     // Shows the sheet over the two working copies, which the dialog edits in
-    // place; true when the user confirmed with OK. Throws std::runtime_error
-    // when no dialog can be shown (no display, another dialog open).
+    // place. OK calls `save` before the sheet closes (see CSheet1::Confirm);
+    // true when the user confirmed with OK and `save` succeeded. Throws
+    // std::runtime_error when no dialog can be shown (no display, another
+    // dialog open).
     virtual bool RunSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                          CameraParameters& imageSet) = 0;
+                          CameraParameters& imageSet, const SheetSaver& save) = 0;
     // A question with OK and Cancel and a warning icon; true for OK.
     virtual bool Confirm(HWND parent, const std::string& text, const std::string& caption) = 0;
     // A notice with an OK button and a warning icon.

@@ -2,6 +2,7 @@
 
 #include <boost/shared_ptr.hpp>
 #include <cstdint>
+#include <stdexcept>
 
 class CPropertyGrid;
 class Param_;
@@ -25,6 +26,13 @@ class PropertyControlAdapter {
 
   protected:
     PropertyControlAdapter() = default;
+};
+
+// Thrown by GetControl for a value the parameter's type cannot hold; the
+// parameter keeps the value it had. The text says why, for the user.
+class RefusedValue : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
 };
 
 // The adapter for a parameter: the file adapter for "ConfigurationFile",

@@ -1,7 +1,7 @@
 #include "config/dialog/PropertyControlAdapterUInt.h"
 
-#include <algorithm>
 #include <limits>
+#include <string>
 
 #include "config/Param_.h"
 #include "config/dialog/ParamValue.h"
@@ -23,8 +23,12 @@ void PropertyControlAdapterUInt::GetControl(Param_& param, CPropertyGrid& grid, 
     if (!grid.GetItemValue(item, typed)) {
         ThrowGetControlFailed(param);
     }
-    // Held at the type's nearest end, as for signed integers.
+    // A number the type cannot hold is refused rather than moved to its
+    // nearest end: "-5" stored as 0 would be a value nobody typed.
     const int64_t highest = std::numeric_limits<unsigned int>::max();
-    SetValue<unsigned int>(param,
-                           static_cast<unsigned int>(std::clamp<int64_t>(typed, 0, highest)));
+    if (typed < 0 || typed > highest) {
+        throw RefusedValue(param.name + ": " + std::to_string(typed) +
+                           " is not a number from 0 to " + std::to_string(highest));
+    }
+    SetValue<unsigned int>(param, static_cast<unsigned int>(typed));
 }

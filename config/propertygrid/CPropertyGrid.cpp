@@ -11,6 +11,8 @@
 
 #include <locale.h>
 
+#include "platform/LocalTime.h"
+
 namespace {
 
 std::string Formatted(const char* format, long long value) {
@@ -37,16 +39,21 @@ std::string IntegerFormat(const std::string& format) {
     return converted;
 }
 
+// In the user's formats, as the system's date and time pickers show them.
 std::string DateText(const GridDateTime& date) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
-    return text;
+    return platform::FormatDate(date.year, date.month, date.day);
 }
 
 std::string DateTimeText(const GridDateTime& date) {
-    char text[32];
-    std::snprintf(text, sizeof text, " %02d:%02d:%02d", date.hour, date.minute, date.second);
-    return DateText(date) + text;
+    return DateText(date) + " " + platform::FormatTime(date.hour, date.minute, date.second);
+}
+
+bool ContainsIgnoringCase(const std::string& text, const std::string& part) {
+    const auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
 }
 
 std::string ColorText(const GridColor& color) {
@@ -464,15 +471,103 @@ bool CPropertyGrid::IsEditable(int32_t id) const {
     return item != nullptr && item->editable;
 }
 
+bool CPropertyGrid::SetItemHelp(int32_t id, const std::string& hint,
+                                const std::string& description) {
+    PropertyGridItem* item = Find(id);
+    if (item == nullptr) {
+        return false;
+    }
+    item->hint = hint;
+    item->description = description;
+    Repaint();
+    return true;
+}
+
+bool CPropertyGrid::SetItemDiffersFromDefault(int32_t id, bool differs) {
+    PropertyGridItem* item = Find(id);
+    if (item == nullptr) {
+        return false;
+    }
+    item->differsFromDefault = differs;
+    Repaint();
+    return true;
+}
+
+void CPropertyGrid::SetInvalidItem(int32_t id) {
+    for (PropertyGridSection& section : sections_) {
+        for (PropertyGridItem& item : section.items) {
+            item.invalid = item.id == id;
+        }
+    }
+    Repaint();
+}
+
+std::string CPropertyGrid::CellText(int32_t id) const {
+    std::string text = DisplayText(id);
+    const size_t lineEnd = text.find_first_of("\r\n");
+    if (lineEnd == std::string::npos) {
+        return text;
+    }
+    const bool more = text.find_first_not_of("\r\n", lineEnd) != std::string::npos;
+    text.resize(lineEnd);
+    return more ? text + " ..." : text;
+}
+
+std::string CPropertyGrid::ToolTipText(int32_t id) const {
+    const PropertyGridItem* item = FindItem(id);
+    if (item == nullptr) {
+        return "";
+    }
+    std::string text = item->name + " = " + DisplayText(id);
+    for (const std::string* line : {&item->hint, &item->description}) {
+        if (!line->empty()) {
+            text += "\n" + *line;
+        }
+    }
+    return text;
+}
+
+bool CPropertyGrid::ClearItem(int32_t id) {
+    PropertyGridItem* item = Find(id);
+    const bool path = item != nullptr &&
+                      (item->kind == GridItemKind::kFile || item->kind == GridItemKind::kFolder);
+    if (!path || !item->editable || item->undefined || item->textValue.empty()) {
+        return false;
+    }
+    item->textValue.clear();
+    Changed(*item);
+    return true;
+}
+
 std::vector<PropertyGridRow> CPropertyGrid::Rows() const {
     std::vector<PropertyGridRow> rows;
     for (const PropertyGridSection& section : sections_) {
-        rows.push_back({true, section.id});
+        const size_t title = rows.size();
         for (const PropertyGridItem& item : section.items) {
-            rows.push_back({false, item.id});
+            if (Shown(item)) {
+                rows.push_back({false, item.id});
+            }
+        }
+        if (filter_.empty() || rows.size() > title) {
+            rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(title), {true, section.id});
         }
     }
     return rows;
+}
+
+bool CPropertyGrid::Shown(const PropertyGridItem& item) const {
+    return filter_.empty() || ContainsIgnoringCase(item.name, filter_);
+}
+
+void CPropertyGrid::SetFilter(const std::string& text) {
+    if (text == filter_) {
+        return;
+    }
+    filter_ = text;
+    if (const std::optional<size_t> row = FocusedRowIndex()) {
+        ScrollTo(*row);
+    }
+    Repaint();
 }
 
 std::optional<size_t> CPropertyGrid::FocusedRowIndex() const {

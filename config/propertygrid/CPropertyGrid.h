@@ -158,6 +158,29 @@ class CPropertyGrid {
     // Whether a value click on the item may open its editor.
     bool IsEditable(int32_t item) const;
 
+    // What a view shows about an item besides its value. Each fails (false)
+    // for an unknown item and repaints otherwise.
+    bool SetItemHelp(int32_t item, const std::string& hint, const std::string& description);
+    bool SetItemDiffersFromDefault(int32_t item, bool differs);
+    // Marks the one item whose value failed the owner's check; -1 clears the
+    // mark.
+    void SetInvalidItem(int32_t item);
+    // The value as its cell shows it: the display text, of a multi-line value
+    // its first line followed by " ..." when more lines follow.
+    std::string CellText(int32_t item) const;
+    // The row's tooltip: the name, the whole value, the hint and the
+    // description, one per line; empty for an unknown item.
+    std::string ToolTipText(int32_t item) const;
+    // Empties a file or folder item and tells the owner it changed. False
+    // for another kind, a read-only item or one that holds no path.
+    bool ClearItem(int32_t item);
+
+    // Lists only the items whose name contains `text`, whatever the case,
+    // under the sections that hold one; empty lists everything. A focused
+    // row that is filtered out keeps the focus but shows no row.
+    void SetFilter(const std::string& text);
+    const std::string& Filter() const { return filter_; }
+
     // The folder a file or folder chooser opens on when the item holds no
     // path. Empty means the chooser's own choice.
     void SetDefaultFolder(const std::string& folder) { defaultFolder_ = folder; }
@@ -173,6 +196,7 @@ class CPropertyGrid {
     void Notify(int32_t message, int32_t item);
     void Repaint();
     void ScrollTo(size_t row);
+    bool Shown(const PropertyGridItem& item) const;
 
     std::vector<PropertyGridSection> sections_;
     // Item ID -> (section position, item position).
@@ -183,6 +207,7 @@ class CPropertyGrid {
     int32_t editedItem_ = -1;
     std::string editStartText_;
     std::string defaultFolder_;
+    std::string filter_;
     PropertyGridOwner* owner_ = nullptr;
     PropertyGridView* view_ = nullptr;
 };

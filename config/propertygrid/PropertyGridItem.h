@@ -79,6 +79,14 @@ struct PropertyGridItem {
     GridFont fontValue;
     // printf format for integers and reals; empty means the default.
     std::string format;
+    // Shown beside the value, such as its range and unit.
+    std::string hint;
+    // What the item is for, shown with its whole value in the row's tooltip.
+    std::string description;
+    // The value is not the item's default; a view marks it.
+    bool differsFromDefault = false;
+    // The value failed the owner's check; a view marks the row.
+    bool invalid = false;
     // Custom items only; not owned, outlives the grid.
     PropertyGridItemManager* manager = nullptr;
 };

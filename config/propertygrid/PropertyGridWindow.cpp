@@ -2,12 +2,12 @@
 
 #include <wx/calctrl.h>
 #include <wx/colordlg.h>
-#include <wx/combobox.h>
 #include <wx/dcclient.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/fontdlg.h>
+#include <wx/odcombo.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
 
@@ -81,6 +81,7 @@ PropertyGridWindow::PropertyGridWindow(wxWindow* parent, wxWindowID id, CPropert
     Bind(wxEVT_KEY_DOWN, &PropertyGridWindow::OnKeyDown, this);
     Bind(wxEVT_CHAR, &PropertyGridWindow::OnChar, this);
     Bind(wxEVT_SIZE, &PropertyGridWindow::OnSize, this);
+    Bind(wxEVT_MOTION, &PropertyGridWindow::OnMotion, this);
     Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
         Refresh();
         event.Skip();
@@ -159,62 +160,118 @@ void PropertyGridWindow::OnPaint(wxPaintEvent&) {
 }
 
 void PropertyGridWindow::DrawRow(wxDC& dc, const PropertyGridRow& row, int top, bool focused) {
-    const int width = GetClientSize().GetWidth();
-    const int height = RowHeight();
-    const int nameWidth = NameWidth();
-    const wxColour lines = System(wxSYS_COLOUR_BTNFACE);
     if (row.isSection) {
-        const PropertyGridSection* section = grid_.FindSection(row.id);
-        dc.SetBrush(wxBrush(focused ? System(wxSYS_COLOUR_HIGHLIGHT) : lines));
-        dc.SetPen(*wxTRANSPARENT_PEN);
-        dc.DrawRectangle(0, top, width, height);
-        dc.SetFont(boldFont_);
-        dc.SetTextForeground(
-            System(focused ? wxSYS_COLOUR_HIGHLIGHTTEXT : wxSYS_COLOUR_WINDOWTEXT));
-        dc.DrawText(section != nullptr ? Wide(section->title) : wxString(), 4, top + 2);
+        DrawSection(dc, row, top, focused);
         return;
     }
     const PropertyGridItem* item = grid_.FindItem(row.id);
     if (item == nullptr) {
         return;
     }
+    const int width = GetClientSize().GetWidth();
+    const int height = RowHeight();
+    const int nameWidth = NameWidth();
+    // A focused item that cannot be edited keeps its grey text on a quiet
+    // background, so the focus never suggests an edit.
+    const bool highlighted = focused && item->editable;
     if (focused) {
-        dc.SetBrush(wxBrush(System(wxSYS_COLOUR_HIGHLIGHT)));
-        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(
+            wxBrush(highlighted ? System(wxSYS_COLOUR_HIGHLIGHT) : System(wxSYS_COLOUR_BTNFACE)));
+        dc.SetPen(highlighted ? *wxTRANSPARENT_PEN : wxPen(System(wxSYS_COLOUR_HIGHLIGHT)));
         dc.DrawRectangle(0, top, width, height);
     }
+    const wxColour lines = System(wxSYS_COLOUR_BTNFACE);
     dc.SetPen(wxPen(lines));
     dc.DrawLine(0, top + height - 1, width, top + height - 1);
     dc.DrawLine(nameWidth, top, nameWidth, top + height);
-    const wxColour text =
-        focused ? System(wxSYS_COLOUR_HIGHLIGHTTEXT) : System(wxSYS_COLOUR_WINDOWTEXT);
-    const wxColour grey = System(wxSYS_COLOUR_GRAYTEXT);
+    if (item->invalid) {
+        dc.SetBrush(wxBrush(*wxRED));
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.DrawRectangle(0, top, 4, height);
+    }
+    wxColour text = highlighted
+                        ? System(wxSYS_COLOUR_HIGHLIGHTTEXT)
+                        : System(item->editable ? wxSYS_COLOUR_WINDOWTEXT : wxSYS_COLOUR_GRAYTEXT);
+    if (item->invalid && !highlighted) {
+        text = *wxRED;
+    }
     dc.SetFont(font_);
-    dc.SetTextForeground(item->editable ? text : (focused ? text : grey));
+    dc.SetTextForeground(text);
     dc.SetClippingRegion(0, top, nameWidth - 2, height);
-    dc.DrawText(Wide(item->name), 12, top + 2);
+    dc.DrawText(wxControl::Ellipsize(Wide(item->name), dc, wxELLIPSIZE_END, nameWidth - 14), 12,
+                top + 2);
     dc.DestroyClippingRegion();
-    dc.SetClippingRegion(nameWidth + 1, top, width - nameWidth - 1, height);
-    if (item->kind == GridItemKind::kColor && !item->undefined) {
-        const GridColor& colour = item->colorValue;
+    DrawValue(dc, *item, top, text);
+}
+
+void PropertyGridWindow::DrawSection(wxDC& dc, const PropertyGridRow& row, int top, bool focused) {
+    const PropertyGridSection* section = grid_.FindSection(row.id);
+    dc.SetBrush(wxBrush(focused ? System(wxSYS_COLOUR_HIGHLIGHT) : System(wxSYS_COLOUR_BTNFACE)));
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.DrawRectangle(0, top, GetClientSize().GetWidth(), RowHeight());
+    dc.SetFont(boldFont_);
+    dc.SetTextForeground(System(focused ? wxSYS_COLOUR_HIGHLIGHTTEXT : wxSYS_COLOUR_WINDOWTEXT));
+    dc.DrawText(section != nullptr ? Wide(section->title) : wxString(), 4, top + 2);
+}
+
+void PropertyGridWindow::DrawValue(wxDC& dc, const PropertyGridItem& item, int top,
+                                   const wxColour& text) {
+    const int height = RowHeight();
+    int left = NameWidth() + 4;
+    const int right = GetClientSize().GetWidth() - 4;
+    dc.SetClippingRegion(NameWidth() + 1, top, right - NameWidth(), height);
+    if (item.kind == GridItemKind::kColor && !item.undefined) {
+        const GridColor& colour = item.colorValue;
         dc.SetBrush(wxBrush(wxColour(colour.red, colour.green, colour.blue)));
         dc.SetPen(wxPen(text));
-        dc.DrawRectangle(nameWidth + 4, top + 3, height - 6, height - 6);
-        dc.DrawText(Wide(grid_.DisplayText(item->id)), nameWidth + height + 2, top + 2);
-    } else {
-        if (!item->editable && !focused) {
-            dc.SetTextForeground(grey);
-        }
-        dc.DrawText(Wide(grid_.DisplayText(item->id)), nameWidth + 4, top + 2);
+        dc.DrawRectangle(left, top + 3, height - 6, height - 6);
+        left += height - 2;
     }
+    // The hint stands at the right while there is room for it beside a
+    // short part of the value; the value gives way to it with an ellipsis.
+    int valueRight = right;
+    if (!item.hint.empty()) {
+        dc.SetFont(font_);
+        const wxString hint = Wide(item.hint);
+        const int hintWidth = dc.GetTextExtent(hint).GetWidth();
+        if (right - hintWidth - 8 > left + 3 * RowHeight()) {
+            dc.SetTextForeground(System(wxSYS_COLOUR_GRAYTEXT));
+            dc.DrawText(hint, right - hintWidth, top + 2);
+            valueRight = right - hintWidth - 8;
+        }
+    }
+    dc.SetFont(item.differsFromDefault ? boldFont_ : font_);
+    dc.SetTextForeground(text);
+    dc.DrawText(
+        wxControl::Ellipsize(Wide(grid_.CellText(item.id)), dc, wxELLIPSIZE_END, valueRight - left),
+        left, top + 2);
     dc.DestroyClippingRegion();
 }
 
 void PropertyGridWindow::OnSize(wxSizeEvent& event) {
-    CloseEditors();
+    // A sizer lays the grid out again whenever a child appears, an editor
+    // included: only a real change of size ends an edit.
+    if (event.GetSize() != laidOutSize_) {
+        laidOutSize_ = event.GetSize();
+        CloseEditors();
+    }
     UpdateVirtualSize();
     Refresh();
     event.Skip();
+}
+
+void PropertyGridWindow::OnMotion(wxMouseEvent& event) {
+    const int row = RowAt(event.GetPosition());
+    if (row == toolTipRow_) {
+        return;
+    }
+    toolTipRow_ = row;
+    const std::vector<PropertyGridRow> rows = grid_.Rows();
+    if (row < 0 || rows[static_cast<size_t>(row)].isSection) {
+        UnsetToolTip();
+        return;
+    }
+    SetToolTip(Wide(grid_.ToolTipText(rows[static_cast<size_t>(row)].id)));
 }
 
 void PropertyGridWindow::OnLeftDown(wxMouseEvent& event) {
@@ -258,6 +315,10 @@ void PropertyGridWindow::OnKeyDown(wxKeyEvent& event) {
             if (const std::optional<size_t> focused = grid_.FocusedRowIndex()) {
                 StartEdit(*focused);
             }
+            return;
+        case WXK_DELETE:
+        case WXK_NUMPAD_DELETE:
+            grid_.ClearItem(grid_.GetFocusedItem());
             return;
         case WXK_TAB:
             Navigate(event.ShiftDown() ? wxNavigationKeyEvent::IsBackward
@@ -378,15 +439,25 @@ void PropertyGridWindow::StartChoiceEdit(size_t row, const PropertyGridItem& ite
         }
         selected = static_cast<int>(item.intValue);
     }
+    // Drawn by the toolkit's generic code, so it takes the row's height
+    // exactly instead of the taller native one.
     const wxRect cell = ValueRect(row);
-    choiceEditor_ = new wxComboBox(this, wxID_ANY, wxString(), cell.GetPosition(),
-                                   wxSize(cell.GetWidth(), -1), choices, wxCB_READONLY);
+    choiceEditor_ = new wxOwnerDrawnComboBox(this, wxID_ANY, wxString(), cell.GetPosition(),
+                                             cell.GetSize(), choices, wxCB_READONLY);
+    choiceEditor_->SetFont(font_);
     if (selected >= 0 && selected < static_cast<int>(choices.size())) {
         choiceEditor_->SetSelection(selected);
     }
-    choiceEditor_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent& event) {
-        const int index = event.GetSelection();
-        CallAfter([this, index] { FinishChoiceEdit(index); });
+    choiceStart_ = choiceEditor_->GetSelection();
+    // The list closing ends the edit, whether a choice or Escape closed it:
+    // one Escape leaves both the list and the edit.
+    choiceEditor_->Bind(wxEVT_COMBOBOX_CLOSEUP, [this](wxCommandEvent&) {
+        CallAfter([this] {
+            if (choiceEditor_ != nullptr) {
+                const int chosen = choiceEditor_->GetSelection();
+                FinishChoiceEdit(chosen != choiceStart_ ? chosen : -1);
+            }
+        });
     });
     choiceEditor_->Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
         if (event.GetKeyCode() == WXK_ESCAPE) {
@@ -404,10 +475,12 @@ void PropertyGridWindow::FinishChoiceEdit(int index) {
         return;
     }
     const int32_t item = editedItem_;
-    choiceEditor_->Destroy();
+    wxOwnerDrawnComboBox* editor = choiceEditor_;
     choiceEditor_ = nullptr;
     editedItem_ = -1;
+    editor->Hide();
     SetFocus();
+    CallAfter([editor] { editor->Destroy(); });
     if (index >= 0) {
         grid_.EndChoiceEdit(item, index);
     }

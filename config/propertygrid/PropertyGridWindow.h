@@ -7,15 +7,17 @@
 
 #include "config/propertygrid/CPropertyGrid.h"
 
-class wxComboBox;
+class wxOwnerDrawnComboBox;
 class wxTextCtrl;
 
 // The grid drawn in a window: two columns (name, value) under section titles,
-// the focused row highlighted, read-only items greyed. A click on the value of
-// an editable item, Enter or F2 opens the item's editor; the arrow keys move
-// the focus. The grid model decides everything: this window only shows it and
-// hands it the user's input. Lives on the toolkit's thread; the model is
-// borrowed and outlives the window.
+// the focused row highlighted, read-only items greyed, values that are not
+// their default in bold, the item that failed its check in red, each row's
+// hint (range and unit) at the right of its value and its whole story in a
+// tooltip. A click on the value of an editable item, Enter or F2 opens the
+// item's editor; the arrow keys move the focus; Delete empties a path. The grid model decides
+// everything: this window only shows it and hands it the user's input. Lives on the toolkit's
+// thread; the model is borrowed and outlives the window.
 class PropertyGridWindow : public wxScrolledCanvas, public PropertyGridView {
   public:
     PropertyGridWindow(wxWindow* parent, wxWindowID id, CPropertyGrid& grid);
@@ -38,6 +40,9 @@ class PropertyGridWindow : public wxScrolledCanvas, public PropertyGridView {
 
     void OnPaint(wxPaintEvent& event);
     void DrawRow(wxDC& dc, const PropertyGridRow& row, int top, bool focused);
+    void DrawSection(wxDC& dc, const PropertyGridRow& row, int top, bool focused);
+    void DrawValue(wxDC& dc, const PropertyGridItem& item, int top, const wxColour& text);
+    void OnMotion(wxMouseEvent& event);
     void OnLeftDown(wxMouseEvent& event);
     void OnKeyDown(wxKeyEvent& event);
     void OnChar(wxKeyEvent& event);
@@ -60,7 +65,12 @@ class PropertyGridWindow : public wxScrolledCanvas, public PropertyGridView {
     wxFont boldFont_;
     // The open in-place editor (at most one), a child of this window.
     wxTextCtrl* textEditor_ = nullptr;
-    wxComboBox* choiceEditor_ = nullptr;
+    wxOwnerDrawnComboBox* choiceEditor_ = nullptr;
+    int choiceStart_ = -1;
     wxCalendarCtrl* dateEditor_ = nullptr;
     int32_t editedItem_ = -1;
+    // What the last size event found, so that a layout that keeps the size
+    // leaves an open edit alone.
+    wxSize laidOutSize_;
+    int toolTipRow_ = -1;
 };

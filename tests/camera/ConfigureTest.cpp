@@ -29,13 +29,22 @@ class ScriptedUser : public DialogService {
   public:
     using Sheet = std::function<bool(CameraParameters& cameraSet, CameraParameters& imageSet)>;
 
+    // OK keeps the values before the sheet closes; when that fails, the
+    // user reads why over the sheet and then cancels.
     bool RunSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                  CameraParameters& imageSet) override {
+                  CameraParameters& imageSet, const SheetSaver& save) override {
         sheets.push_back(caption);
         parents.push_back(parent);
         shownCamera = std::make_unique<CameraParameters>(cameraSet);
         shownImage = std::make_unique<CameraParameters>(imageSet);
-        return sheet ? sheet(cameraSet, imageSet) : false;
+        if (!sheet || !sheet(cameraSet, imageSet)) {
+            return false;
+        }
+        const std::string failure = save();
+        if (!failure.empty()) {
+            sheetNotices.push_back(failure);
+        }
+        return failure.empty();
     }
     bool Confirm(HWND, const std::string& text, const std::string& caption) override {
         questions.push_back(caption + "|" + text);
@@ -51,6 +60,7 @@ class ScriptedUser : public DialogService {
     std::vector<HWND> parents;
     std::vector<std::string> questions;
     std::vector<std::string> notices;
+    std::vector<std::string> sheetNotices;
     std::unique_ptr<CameraParameters> shownCamera;
     std::unique_ptr<CameraParameters> shownImage;
 };
@@ -324,11 +334,29 @@ TEST_F(Configure, ASettingsFileThatCannotBeWrittenIsReportedAndKeptWhole) {
     ::chmod(systemDir_.c_str(), 0755);
     EXPECT_EQ(1, result) << "the dialog's result says nothing was saved";
     EXPECT_EQ(before, Settings());
-    ASSERT_EQ(1u, user_.notices.size());
-    EXPECT_NE(std::string::npos, user_.notices[0].find("could not be saved"));
+    EXPECT_TRUE(user_.notices.empty()) << "told over the open sheet, not after it";
+    ASSERT_EQ(1u, user_.sheetNotices.size());
+    EXPECT_NE(std::string::npos, user_.sheetNotices[0].find("could not be saved"));
     EXPECT_TRUE(
         LoggedContaining("Camera::Configure: ERROR: the settings of camera 192.168.0.10 "
                          "could not be saved"));
+}
+
+TEST_F(Configure, AReadOnlySettingsFileIsNotRewrittenWhoeverTheHostRunsAs) {
+    Start();
+    OpenPort(1, kCameraA);
+    const std::string before = Settings();
+    user_.sheet = [](CameraParameters& cameraSet, CameraParameters&) {
+        ParamOf<int>(cameraSet, "BufferSize") = 12;
+        return true;
+    };
+    ::chmod((systemDir_ / "VaveZAZ.ini").c_str(), 0444);
+    const int result = configureCamera(nullptr, Name(kCameraA).c_str());
+    ::chmod((systemDir_ / "VaveZAZ.ini").c_str(), 0644);
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(before, Settings());
+    EXPECT_EQ(1u, user_.sheetNotices.size());
+    EXPECT_TRUE(LoggedContaining("the file is read-only"));
 }
 #endif
 

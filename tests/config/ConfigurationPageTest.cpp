@@ -305,3 +305,77 @@ TEST_F(ConfigurationPage, TheStatusTextIsCutTo254Characters) {
     sheet_.SetValid(true);
     EXPECT_EQ("", sheet_.StatusText());
 }
+
+TEST_F(ConfigurationPage, RowsShowRangeAndUnitAndMarkValuesThatAreNotTheirDefault) {
+    dynamic_cast<Param<int>&>(cameraSet_.GetParam("BufferSize")).value = 4;
+    Open();
+    const PropertyGridItem* buffer = Grid().FindItem(Item("BufferSize"));
+    EXPECT_EQ("[1..3000] MB", buffer->hint) << "the unit its description names";
+    EXPECT_EQ("Frame grabber buffer size in megabytes", buffer->description);
+    EXPECT_TRUE(buffer->differsFromDefault);
+    EXPECT_EQ("[1..65535]", Grid().FindItem(Item("NumberOfScans"))->hint);
+    EXPECT_FALSE(Grid().FindItem(Item("NumberOfScans"))->differsFromDefault);
+    Type("NumberOfScans", "100");
+    EXPECT_TRUE(Grid().FindItem(Item("NumberOfScans"))->differsFromDefault);
+}
+
+TEST_F(ConfigurationPage, ResetGivesTheFocusedParameterItsDefaultAsAnEditWould) {
+    struct Buttons : PageView {
+        void SetLabels(const std::string&, const std::string&) override {}
+        void EnableReset(bool enable) override { enabled = enable; }
+        bool enabled = false;
+    } view;
+    dynamic_cast<Param<int>&>(cameraSet_.GetParam("BufferSize")).value = 4000;
+    Open().SetView(&view);
+    ASSERT_TRUE(Grid().SetFocusedItem(Item("BufferSize")));
+    EXPECT_TRUE(view.enabled);
+    Type("BufferSize", "0");
+    EXPECT_TRUE(Grid().FindItem(Item("BufferSize"))->invalid) << "marked where it is";
+    ASSERT_TRUE(page_->ResetFocused());
+    EXPECT_EQ(20, cameraSet_.GetParameter<int>("BufferSize"));
+    EXPECT_EQ("20", Grid().DisplayText(Item("BufferSize")));
+    EXPECT_FALSE(Grid().FindItem(Item("BufferSize"))->invalid);
+    EXPECT_TRUE(sheet_.IsOkEnabled()) << "validated as an edit is";
+    EXPECT_FALSE(view.enabled) << "nothing left to reset";
+    EXPECT_FALSE(page_->ResetFocused());
+    ASSERT_TRUE(Grid().SetFocusedItem(Item("LogIntoFile")));
+    cameraSet_.GetParam("LogIntoFile").enabled = false;
+    dynamic_cast<Param<bool>&>(cameraSet_.GetParam("LogIntoFile")).value = true;
+    EXPECT_FALSE(page_->ResetFocused()) << "a read-only parameter keeps its value";
+}
+
+TEST_F(ConfigurationPage, ANegativeNumberForAnUnsignedParameterIsRefusedWithAMessage) {
+    imageSet_.AddParam(std::make_unique<Param<unsigned int>>("Image", "Repeats", 3u));
+    Open();
+    Type("Repeats", "-5");
+    EXPECT_EQ(3u, dynamic_cast<Param<unsigned int>&>(imageSet_.GetParam("Repeats")).value);
+    EXPECT_EQ("3", Grid().DisplayText(Item("Repeats"))) << "the item shows the kept value";
+    EXPECT_EQ("General: Repeats: -5 is not a number from 0 to 4294967295", sheet_.StatusText());
+    Type("Repeats", "4294967295");
+    EXPECT_EQ(4294967295u, dynamic_cast<Param<unsigned int>&>(imageSet_.GetParam("Repeats")).value);
+}
+
+TEST(ConfigurationSheet, OkClosesOnlyOnceTheValuesAreKeptAndTellsWhyOverTheSheet) {
+    struct Window : SheetView {
+        void EnableOk(bool) override {}
+        void SetStatusText(const std::string&) override {}
+        void ShowNotice(const std::string& text) override { notices.push_back(text); }
+        std::vector<std::string> notices;
+    } window;
+    CSheet1 sheet("Configure camera: 192.168.0.10.1");
+    sheet.SetView(&window);
+    std::string failure = "The settings could not be saved";
+    int saves = 0;
+    sheet.SetSaver([&] {
+        ++saves;
+        return failure;
+    });
+    EXPECT_FALSE(sheet.Confirm());
+    EXPECT_EQ(std::vector<std::string>{failure}, window.notices);
+    EXPECT_EQ(failure, sheet.StatusText());
+    failure.clear();
+    EXPECT_TRUE(sheet.Confirm()) << "OK again, once the file can be written";
+    sheet.SetValid(false);
+    EXPECT_FALSE(sheet.Confirm());
+    EXPECT_EQ(2, saves) << "an invalid sheet keeps nothing";
+}

@@ -141,3 +141,17 @@ TEST(ParamCopy, CloneKeepsTheTypeAndAssignRefusesOthers) {
     EXPECT_THROW(target.Assign(Param<double>("Camera", "C", 1.5)), std::bad_cast);
     EXPECT_EQ("B", target.name);
 }
+
+TEST(ParamDefaults, AChoiceBuiltLabelByLabelDefaultsToItsFirstLabel) {
+    ParamEnum choice("Image", "ImageFormat", "", {{"Grayscale", 0}, {"3D (XYZ)", 1}});
+    EXPECT_TRUE(choice.IsDefault());
+    choice.value = "3D (XYZ)";
+    EXPECT_FALSE(choice.IsDefault());
+    choice.ResetToDefault();
+    EXPECT_EQ("Grayscale", choice.value);
+    Param<double> height("Image", "MinHeight", 1.0, 0.0, 10.0, 0.0);
+    height.FromString("2.5", false);
+    EXPECT_FALSE(height.IsDefault());
+    height.ResetToDefault();
+    EXPECT_EQ(1.0, height.value);
+}

@@ -97,8 +97,8 @@ TEST_F(PropertyGrid, EveryKindShowsItsValueInItsFormat) {
     EXPECT_EQ("3D (XYZ)", grid_.DisplayText(combo));
     EXPECT_EQ("255; 128; 0", grid_.DisplayText(colour));
     EXPECT_EQ("Tahoma; 9pt", grid_.DisplayText(font));
-    EXPECT_EQ("2026-03-07", grid_.DisplayText(date));
-    EXPECT_EQ("2026-03-07 08:09:10", grid_.DisplayText(stamp));
+    EXPECT_EQ("03/07/26", grid_.DisplayText(date)) << "the short date of the C locale";
+    EXPECT_EQ("03/07/26 08:09:10", grid_.DisplayText(stamp));
     EXPECT_EQ("custom thing", grid_.DisplayText(custom));
     EXPECT_EQ("", grid_.DisplayText(unknown)) << "an undefined value shows nothing";
 }
@@ -279,4 +279,49 @@ TEST(PropertyGridParsing, LeadingNumbersFollowTheRuntimeRules) {
     EXPECT_EQ(3.0, ParseLeadingReal("3e"));
     EXPECT_EQ(0.0, ParseLeadingReal("."));
     EXPECT_EQ(0.0, ParseLeadingReal("1e-999"));
+}
+
+TEST_F(PropertyGrid, AFilterListsMatchingNamesUnderTheirSectionsOnly) {
+    grid_.AddIntegerItem(section_, "NumberOfScans", 512);
+    const int32_t buffer = grid_.AddIntegerItem(section_, "BufferSize", 20);
+    const int32_t image = grid_.AddSection("Image");
+    const int32_t minHeight = grid_.AddDoubleItem(image, "MinHeight", 1.0);
+    ASSERT_TRUE(grid_.SetFocusedItem(minHeight));
+    grid_.SetFilter("bUFFER");
+    const std::vector<PropertyGridRow> rows = grid_.Rows();
+    ASSERT_EQ(2u, rows.size()) << "a section with no match folds away";
+    EXPECT_TRUE(rows[0].isSection && rows[0].id == section_);
+    EXPECT_EQ(buffer, rows[1].id);
+    EXPECT_FALSE(grid_.FocusedRowIndex().has_value()) << "the focused row is filtered out";
+    EXPECT_EQ(minHeight, grid_.GetFocusedItem()) << "but keeps the focus";
+    grid_.MoveFocus(1);
+    EXPECT_EQ(-1, grid_.GetFocusedItem()) << "moving starts from the rows shown";
+    grid_.SetFilter("");
+    EXPECT_EQ(5u, grid_.Rows().size());
+}
+
+TEST_F(PropertyGrid, CellsShowOneLineAndTooltipsTheWholeStory) {
+    const int32_t text = grid_.AddTextItem(section_, "notes", "first\nsecond");
+    const int32_t oneLine = grid_.AddTextItem(section_, "line", "only\n");
+    const int32_t size = grid_.AddIntegerItem(section_, "BufferSize", 20);
+    ASSERT_TRUE(grid_.SetItemHelp(size, "[1..3000] MB", "Frame grabber buffer size"));
+    EXPECT_EQ("first ...", grid_.CellText(text)) << "a value with more lines says so";
+    EXPECT_EQ("only", grid_.CellText(oneLine));
+    EXPECT_EQ("BufferSize = 20\n[1..3000] MB\nFrame grabber buffer size", grid_.ToolTipText(size));
+    EXPECT_EQ("notes = first\nsecond", grid_.ToolTipText(text));
+    EXPECT_FALSE(grid_.SetItemHelp(99, "", ""));
+}
+
+TEST_F(PropertyGrid, ClearingEmptiesAnEditablePathAndTellsTheOwnerOnce) {
+    const int32_t file = grid_.AddFileItem(section_, "file", "/tmp/a.prm", "");
+    const int32_t locked = grid_.AddFolderItem(section_, "folder", "/tmp", "", false);
+    const int32_t text = grid_.AddStringItem(section_, "text", "x");
+    EXPECT_TRUE(grid_.ClearItem(file));
+    std::string value = "unset";
+    ASSERT_TRUE(grid_.GetItemValue(file, value));
+    EXPECT_EQ("", value);
+    EXPECT_FALSE(grid_.ClearItem(file)) << "already empty";
+    EXPECT_FALSE(grid_.ClearItem(locked)) << "read-only";
+    EXPECT_FALSE(grid_.ClearItem(text)) << "not a path";
+    EXPECT_EQ(Changed(file), owner_.received);
 }

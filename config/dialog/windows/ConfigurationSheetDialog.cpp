@@ -144,9 +144,15 @@ void ConfigurationSheetDialog::SetStatusText(const std::string& text) {
     }
 }
 
+void ConfigurationSheetDialog::ShowNotice(const std::string& text) {
+    ::MessageBoxW(window_, Wide(text).c_str(), Wide(sheet_.Caption()).c_str(),
+                  MB_OK | MB_ICONWARNING);
+}
+
 bool ShowConfigurationSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                            CameraParameters& imageSet) {
+                            CameraParameters& imageSet, const SheetSaver& save) {
     CSheet1 sheet(caption);
+    sheet.SetSaver(save);
     CPropertyGeneral page(cameraSet, imageSet, sheet);
     ConfigurationSheetDialog dialog(sheet, page);
     return dialog.Run(parent);

@@ -33,6 +33,7 @@ class ConfigurationSheetDialog : public SheetView {
 
     void EnableOk(bool enable) override;
     void SetStatusText(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
 
   private:
     static int CALLBACK SheetCallback(HWND window, UINT message, LPARAM lParam);
@@ -47,6 +48,7 @@ class ConfigurationSheetDialog : public SheetView {
 };
 
 // Builds the sheet over the two working copies, shows it modally on the
-// calling thread and answers whether the user confirmed with OK.
+// calling thread and answers whether the user confirmed with OK and `save`
+// kept the values.
 bool ShowConfigurationSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                            CameraParameters& imageSet);
+                            CameraParameters& imageSet, const SheetSaver& save);

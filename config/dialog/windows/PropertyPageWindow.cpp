@@ -64,11 +64,12 @@ LRESULT PropertyPageWindow::OnNotify(const NMHDR& notice) {
     switch (notice.code) {
         case PSN_KILLACTIVE:
             // A value still being typed is taken first; it may make the
-            // sheet invalid. TRUE keeps the sheet open.
+            // sheet invalid. The sheet then keeps the values, or says over
+            // itself why it could not. TRUE keeps the sheet open.
             if (grid_) {
                 grid_->CommitEdit();
             }
-            return sheet_.IsOkEnabled() ? FALSE : TRUE;
+            return sheet_.Confirm() ? FALSE : TRUE;
         case PSN_APPLY:
             confirmed_ = true;
             return PSNRET_NOERROR;

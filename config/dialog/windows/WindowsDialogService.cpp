@@ -43,12 +43,13 @@ struct Installation {
 }  // namespace
 
 bool WindowsDialogService::RunSheet(HWND parent, const std::string& caption,
-                                    CameraParameters& cameraSet, CameraParameters& imageSet) {
+                                    CameraParameters& cameraSet, CameraParameters& imageSet,
+                                    const SheetSaver& save) {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_STANDARD_CLASSES;
     ::InitCommonControlsEx(&controls);
-    return ShowConfigurationSheet(HostWindow(parent), caption, cameraSet, imageSet);
+    return ShowConfigurationSheet(HostWindow(parent), caption, cameraSet, imageSet, save);
 }
 
 bool WindowsDialogService::Confirm(HWND parent, const std::string& text,

@@ -1,6 +1,7 @@
 #include "config/dialog/wx/ConfigurationSheetDialog.h"
 
 #include <wx/button.h>
+#include <wx/msgdlg.h>
 #include <wx/notebook.h>
 #include <wx/sizer.h>
 #include <wx/statusbr.h>
@@ -12,7 +13,7 @@
 
 ConfigurationSheetDialog::ConfigurationSheetDialog(CSheet1& sheet, CPropertyGeneral& page)
     : wxDialog(nullptr, wxID_ANY, wxString::FromUTF8(sheet.Caption()), wxDefaultPosition,
-               wxDefaultSize, wxDEFAULT_DIALOG_STYLE),
+               wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       sheet_(sheet) {
     auto* notebook = new wxNotebook(this, wxID_ANY);
     pageWindow_ = new PropertyPageWindow(notebook, page);
@@ -35,6 +36,8 @@ ConfigurationSheetDialog::ConfigurationSheetDialog(CSheet1& sheet, CPropertyGene
     column->Add(row, 1, wxEXPAND);
     column->Add(statusBar_, 0, wxEXPAND);
     SetSizerAndFit(column);
+    // Fitted to the page at its smallest; the user may make it larger.
+    SetMinSize(GetSize());
 
     SetEscapeId(kCancelId);
     Bind(wxEVT_BUTTON, &ConfigurationSheetDialog::OnOk, this, kOkId);
@@ -54,20 +57,29 @@ void ConfigurationSheetDialog::EnableOk(bool enable) {
 }
 
 void ConfigurationSheetDialog::SetStatusText(const std::string& text) {
+    // A message longer than the bar is read whole in its tooltip.
     statusBar_->SetStatusText(wxString::FromUTF8(text));
+    statusBar_->SetToolTip(wxString::FromUTF8(text));
+}
+
+void ConfigurationSheetDialog::ShowNotice(const std::string& text) {
+    wxGenericMessageDialog notice(this, wxString::FromUTF8(text),
+                                  wxString::FromUTF8(sheet_.Caption()), wxOK | wxICON_EXCLAMATION);
+    notice.ShowModal();
 }
 
 void ConfigurationSheetDialog::OnOk(wxCommandEvent&) {
     // A value still being typed is taken first; it may make the sheet invalid.
     pageWindow_->GridWindow().CommitEdit();
-    if (sheet_.IsOkEnabled()) {
+    if (sheet_.Confirm()) {
         EndModal(wxID_OK);
     }
 }
 
 bool ShowConfigurationSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                            CameraParameters& imageSet) {
+                            CameraParameters& imageSet, const SheetSaver& save) {
     CSheet1 sheet(caption);
+    sheet.SetSaver(save);
     CPropertyGeneral page(cameraSet, imageSet, sheet);
     ConfigurationSheetDialog dialog(sheet, page);
     MakeTransientForHost(dialog, parent);

@@ -26,6 +26,7 @@ class ConfigurationSheetDialog : public wxDialog, public SheetView {
 
     void EnableOk(bool enable) override;
     void SetStatusText(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
 
   private:
     void OnOk(wxCommandEvent& event);
@@ -37,6 +38,7 @@ class ConfigurationSheetDialog : public wxDialog, public SheetView {
 };
 
 // Builds the sheet over the two working copies, shows it modally on the
-// toolkit's thread and answers whether the user confirmed with OK.
+// toolkit's thread and answers whether the user confirmed with OK and `save`
+// kept the values.
 bool ShowConfigurationSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                            CameraParameters& imageSet);
+                            CameraParameters& imageSet, const SheetSaver& save);

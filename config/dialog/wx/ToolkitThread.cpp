@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "config/dialog/wx/Toolkit.h"
+#include "platform/LocalTime.h"
 
 ToolkitThread& ToolkitThread::Instance() {
     static ToolkitThread instance;
@@ -99,6 +100,9 @@ bool ToolkitThread::IsToolkitThread() const {
 
 void ToolkitThread::Main() {
     toolkitThread_ = std::this_thread::get_id();
+    // Dates in the dialog read as the user's desktop writes them, in the
+    // grid's cells and in its pickers alike.
+    platform::UseUserTimeFormats();
     std::string error;
     const bool started = StartToolkit(error);
     {

@@ -29,10 +29,10 @@ struct Installation {
 }  // namespace
 
 bool WxDialogService::RunSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                               CameraParameters& imageSet) {
+                               CameraParameters& imageSet, const SheetSaver& save) {
     bool confirmed = false;
     ToolkitThread::Instance().Run(
-        [&] { confirmed = ShowConfigurationSheet(parent, caption, cameraSet, imageSet); });
+        [&] { confirmed = ShowConfigurationSheet(parent, caption, cameraSet, imageSet, save); });
     return confirmed;
 }
 

@@ -8,7 +8,7 @@
 class WxDialogService : public DialogService {
   public:
     bool RunSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,
-                  CameraParameters& imageSet) override;
+                  CameraParameters& imageSet, const SheetSaver& save) override;
     bool Confirm(HWND parent, const std::string& text, const std::string& caption) override;
     void Notify(HWND parent, const std::string& text, const std::string& caption) override;
 };
