@@ -5,6 +5,8 @@
 # focused row, the name and description lines, the status bar's message and
 # the disabled OK button. Nothing is saved: the dialog is cancelled at the end.
 #
+# With SIZE=WIDTHxHEIGHT set, the dialog is enlarged to that size first.
+#
 # With "windows" first, the Windows dialog instead: `cvl-host.exe configure`
 # under Wine, into docs/configuration-dialog-windows.png.
 #
@@ -60,6 +62,10 @@ for _ in $(seq 1 600); do
 done
 [ -n "$window" ] || { echo "error: the dialog did not show" >&2; cat "$work/host.log" >&2; exit 1; }
 
+if [ -n "${SIZE:-}" ]; then
+    xdotool windowsize --sync "$window" "${SIZE%x*}" "${SIZE#*x}"
+    sleep 0.5
+fi
 xdotool windowfocus --sync "$window" key --delay 30 Home Down Down Down Down Down Down 0 Return
 sleep 1
 mkdir -p "$(dirname "$output")"

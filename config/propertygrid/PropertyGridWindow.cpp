@@ -235,7 +235,8 @@ void PropertyGridWindow::DrawValue(wxDC& dc, const PropertyGridItem& item, int t
         const wxString hint = Wide(item.hint);
         const int hintWidth = dc.GetTextExtent(hint).GetWidth();
         if (right - hintWidth - 8 > left + 3 * RowHeight()) {
-            dc.SetTextForeground(System(wxSYS_COLOUR_GRAYTEXT));
+            dc.SetTextForeground(
+                text == System(wxSYS_COLOUR_HIGHLIGHTTEXT) ? text : System(wxSYS_COLOUR_GRAYTEXT));
             dc.DrawText(hint, right - hintWidth, top + 2);
             valueRight = right - hintWidth - 8;
         }

@@ -25,6 +25,8 @@ PropertyPageWindow::PropertyPageWindow(wxWindow* parent, CPropertyGeneral& page)
         new wxTextCtrl(this, kFilterId, "", wxDefaultPosition, wxDefaultSize, wxTE_PROCESS_ENTER);
     filter_->SetHint("Filter by name (Ctrl+F)");
     grid_ = new PropertyGridWindow(this, kGridId, page_.Grid());
+    // Never laid out smaller than its scroll bar can be drawn in.
+    grid_->SetInitialSize(ConvertDialogToPixels(wxSize(225, 100)));
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(filter_, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, gap);
     column->Add(grid_, 1, wxEXPAND | wxALL, gap);
@@ -106,7 +108,10 @@ void PropertyPageWindow::EnableReset(bool enable) {
 }
 
 void PropertyPageWindow::WrapDescription() {
-    const int width = description_->GetSize().GetWidth();
+    // The frame's width, not the line's: a wrapped line is only as wide as
+    // its longest part.
+    const int width = description_->GetParent()->GetClientSize().GetWidth() -
+                      2 * ConvertDialogToPixels(wxSize(4, 0)).GetWidth();
     description_->SetLabel(wxString::FromUTF8(descriptionText_));
     if (width <= 0) {
         return;

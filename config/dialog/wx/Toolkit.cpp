@@ -76,6 +76,26 @@ void KeepProcessOnBrokenDisplay() {
     XSetIOErrorExitHandler(gdk_x11_display_get_xdisplay(display), &OnDisplayBrokenExit, nullptr);
 }
 
+// GLib, GTK and their helpers write their warnings to standard error, which
+// belongs to the host: the driver's log takes them instead. Only the
+// toolkit's own domains are taken, so a host that uses GLib itself keeps its
+// messages.
+void LogToolkitMessage(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
+    WriteLog(DriverContext::Instance(), 3, "configuration dialog: %s: %s\n",
+             domain != nullptr ? domain : "toolkit", message != nullptr ? message : "");
+}
+
+void RouteToolkitMessages() {
+    static const char* const kDomains[] = {
+        "Gtk",   "Gdk",   "GLib", "GLib-GObject", "GLib-GIO", "GModule", "GdkPixbuf",
+        "Pango", "dconf", "Atk",  "atk-bridge",   "dbind",    "GVFS",    "GtkIMModule"};
+    const auto levels =
+        static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
+    for (const char* domain : kDomains) {
+        g_log_set_handler(domain, levels, &LogToolkitMessage, nullptr);
+    }
+}
+
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -90,6 +110,7 @@ bool StartToolkit(std::string& error) {
         error = "no display to show the configuration dialog on: DISPLAY is not set";
         return false;
     }
+    RouteToolkitMessages();
     wxSetAssertHandler(&LogAssertion);
     delete wxLog::SetActiveTarget(new DriverLog);
     // The toolkit may set the C locale from the environment; the host's
@@ -108,6 +129,8 @@ bool StartToolkit(std::string& error) {
         return false;
     }
     wxTheApp->SetExitOnFrameDelete(false);
+    // Again: the toolkit set handlers of its own while starting.
+    RouteToolkitMessages();
     KeepProcessOnBrokenDisplay();
     return true;
 }
