@@ -70,13 +70,6 @@ std::wstring FileDialogFilter(const std::string& filter) {
     return pairs + L'\0';
 }
 
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::wstring FileNameOf(const std::string& path) {
     const size_t separator = path.find_last_of("\\/");
     return Wide(separator == std::string::npos ? path : path.substr(separator + 1));
@@ -336,6 +329,9 @@ void PropertyGridWindow::Repaint() {
     if (window_ == nullptr) {
         return;
     }
+    // The filter may have taken rows away under the first one shown.
+    const int rows = static_cast<int>(grid_.Rows().size());
+    firstRow_ = std::clamp(firstRow_, 0, std::max(0, rows - VisibleRows()));
     UpdateScrollBar();
     ::InvalidateRect(window_, nullptr, FALSE);
 }
