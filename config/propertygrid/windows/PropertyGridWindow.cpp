@@ -21,6 +21,8 @@ constexpr int kEditorId = 1;
 constexpr UINT_PTR kTextEditor = 1;
 constexpr UINT_PTR kChoiceEditor = 2;
 constexpr UINT_PTR kDateEditor = 3;
+// Values that failed the owner's check, in the row's bar and text.
+constexpr COLORREF kInvalidColour = RGB(255, 0, 0);
 
 // The class is registered in the driver's module while it is loaded; a class
 // left behind by an unloaded module would point at code that is gone.
@@ -52,9 +54,19 @@ COLORREF System(int colour) {
     return ::GetSysColor(colour);
 }
 
-void Fill(HDC dc, const RECT& box, int colour) {
-    ::SetBkColor(dc, System(colour));
+void FillWith(HDC dc, const RECT& box, COLORREF colour) {
+    ::SetBkColor(dc, colour);
     ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &box, nullptr, 0, nullptr);
+}
+
+void Fill(HDC dc, const RECT& box, int colour) {
+    FillWith(dc, box, System(colour));
+}
+
+int TextWidth(HDC dc, const std::wstring& text) {
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx;
 }
 
 void DrawTextIn(HDC dc, const std::wstring& text, RECT box) {
@@ -398,31 +410,62 @@ void PropertyGridWindow::DrawRow(HDC dc, const PropertyGridRow& row, const RECT&
 void PropertyGridWindow::DrawItem(HDC dc, const PropertyGridItem& item, const RECT& box,
                                   bool focused) {
     const int nameWidth = NameWidth();
-    // A focused row that cannot be edited is marked, but not as a row that
-    // takes input.
+    // A focused item that cannot be edited keeps its grey text on a quiet,
+    // framed background, so the focus never suggests an edit.
+    const bool highlighted = focused && item.editable;
     if (focused) {
-        Fill(dc, box, item.editable ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+        Fill(dc, box, highlighted ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
     }
     const RECT bottom{box.left, box.bottom - 1, box.right, box.bottom};
     const RECT divider{nameWidth, box.top, nameWidth + 1, box.bottom};
     Fill(dc, bottom, COLOR_BTNFACE);
     Fill(dc, divider, COLOR_BTNFACE);
-    const int text =
-        !item.editable ? COLOR_GRAYTEXT : (focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
-    ::SetTextColor(dc, System(text));
+    if (focused && !highlighted) {
+        // Inside the dotted focus mark, which is drawn over the row's edge.
+        const RECT frame{box.left + 1, box.top + 1, box.right - 1, box.bottom - 1};
+        ::FrameRect(dc, &frame, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+    }
+    COLORREF text = System(highlighted     ? COLOR_HIGHLIGHTTEXT
+                           : item.editable ? COLOR_WINDOWTEXT
+                                           : COLOR_GRAYTEXT);
+    if (item.invalid && !highlighted) {
+        text = kInvalidColour;
+    }
+    if (item.invalid) {
+        FillWith(dc, RECT{box.left, box.top, box.left + 4, box.bottom}, kInvalidColour);
+    }
+    ::SetTextColor(dc, text);
     DrawTextIn(dc, Wide(item.name), RECT{box.left + 12, box.top, nameWidth - 2, box.bottom});
-    RECT value{nameWidth + 4, box.top, box.right - 2, box.bottom};
+    // Grey is lost on the highlight: there the hint takes the row's colour.
+    const COLORREF hint = highlighted ? text : System(COLOR_GRAYTEXT);
+    DrawValue(dc, item, RECT{nameWidth + 4, box.top, box.right - 4, box.bottom}, text, hint);
+}
+
+void PropertyGridWindow::DrawValue(HDC dc, const PropertyGridItem& item, RECT value, COLORREF text,
+                                   COLORREF hintText) {
     if (item.kind == GridItemKind::kColor && !item.undefined) {
         const int side = RowHeight() - 6;
         HBRUSH swatch = ::CreateSolidBrush(
             RGB(item.colorValue.red, item.colorValue.green, item.colorValue.blue));
-        const RECT square{value.left, box.top + 3, value.left + side, box.top + 3 + side};
+        const RECT square{value.left, value.top + 3, value.left + side, value.top + 3 + side};
         ::FillRect(dc, &square, swatch);
         ::FrameRect(dc, &square, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
         ::DeleteObject(swatch);
         value.left += side + 4;
     }
-    DrawTextIn(dc, Wide(grid_.DisplayText(item.id)), value);
+    // The hint stands at the right while there is room for it beside a
+    // short part of the value; the value gives way to it with an ellipsis.
+    const std::wstring hint = Wide(item.hint);
+    const int hintWidth = hint.empty() ? 0 : TextWidth(dc, hint);
+    if (hintWidth > 0 && value.right - hintWidth - 8 > value.left + 3 * RowHeight()) {
+        ::SetTextColor(dc, hintText);
+        DrawTextIn(dc, hint, RECT{value.right - hintWidth, value.top, value.right, value.bottom});
+        value.right -= hintWidth + 8;
+    }
+    ::SelectObject(dc, item.differsFromDefault ? boldFont_ : font_);
+    ::SetTextColor(dc, text);
+    DrawTextIn(dc, Wide(grid_.CellText(item.id)), value);
+    ::SelectObject(dc, font_);
 }
 
 void PropertyGridWindow::OnLeftDown(int x, int y) {
@@ -464,6 +507,12 @@ bool PropertyGridWindow::OnKeyDown(WPARAM key) {
         case VK_F2:
             if (const std::optional<size_t> focused = grid_.FocusedRowIndex()) {
                 StartEdit(*focused);
+            }
+            return true;
+        case VK_DELETE:
+            // Only a row in sight: a filtered-out item keeps its path.
+            if (grid_.FocusedRowIndex()) {
+                grid_.ClearItem(grid_.GetFocusedItem());
             }
             return true;
         default:

@@ -9,9 +9,11 @@
 
 // The grid drawn in a window of the project's own class: two columns (name,
 // value) under section titles, the focused row highlighted, read-only items
-// greyed. A click on the value of an editable item, Enter, F2 or a typed
-// character opens the item's editor; the arrow, page, Home and End keys move
-// the focus; the wheel and the scroll bar scroll. The grid model decides
+// greyed, values that are not their default in bold, the item that failed its
+// check in red, each row's hint (range and unit) at the right of its value. A
+// click on the value of an editable item, Enter, F2 or a typed character opens
+// the item's editor; Delete empties a path; the arrow, page, Home and End keys
+// move the focus; the wheel and the scroll bar scroll. The grid model decides
 // everything: this window only shows it and hands it the user's input. Bound
 // to the thread that created it (the dialog's); the model is borrowed and
 // outlives the window.
@@ -57,6 +59,8 @@ class PropertyGridWindow : public PropertyGridView {
     void Paint();
     void DrawRow(HDC dc, const PropertyGridRow& row, const RECT& box, bool focused);
     void DrawItem(HDC dc, const PropertyGridItem& item, const RECT& box, bool focused);
+    void DrawValue(HDC dc, const PropertyGridItem& item, RECT value, COLORREF text,
+                   COLORREF hintText);
     void OnLeftDown(int x, int y);
     bool OnKeyDown(WPARAM key);
 
