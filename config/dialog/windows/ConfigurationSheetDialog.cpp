@@ -122,10 +122,10 @@ void ConfigurationSheetDialog::LayOut() {
         ::SetWindowTextW(ok, L"&OK");
         ::SetWindowTextW(cancel, L"&Cancel");
     }
-    statusBar_ =
-        ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0,
-                          window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
-                          static_cast<HINSTANCE>(platform::CurrentResourceModule()), nullptr);
+    statusBar_ = ::CreateWindowExW(
+        0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM | SBARS_TOOLTIPS, 0, 0, 0, 0,
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
+        static_cast<HINSTANCE>(platform::CurrentResourceModule()), nullptr);
     Resize(window_, sheet.cx, sheet.cy + WindowSize(statusBar_).cy);
     ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
     EnableOk(sheet_.IsOkEnabled());
@@ -140,7 +140,10 @@ void ConfigurationSheetDialog::EnableOk(bool enable) {
 
 void ConfigurationSheetDialog::SetStatusText(const std::string& text) {
     if (statusBar_ != nullptr) {
-        ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+        const std::wstring wide = Wide(text);
+        ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+        // A message longer than the bar is read whole in its tooltip.
+        ::SendMessageW(statusBar_, SB_SETTIPTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     }
 }
 

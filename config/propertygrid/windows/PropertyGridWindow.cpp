@@ -23,6 +23,8 @@ constexpr UINT_PTR kChoiceEditor = 2;
 constexpr UINT_PTR kDateEditor = 3;
 // Values that failed the owner's check, in the row's bar and text.
 constexpr COLORREF kInvalidColour = RGB(255, 0, 0);
+// Wide enough for a description to wrap into a few readable lines.
+constexpr int kToolTipWidth = 480;
 
 // The class is registered in the driver's module while it is loaded; a class
 // left behind by an unloaded module would point at code that is gone.
@@ -69,6 +71,16 @@ int TextWidth(HDC dc, const std::wstring& text) {
     return extent.cx;
 }
 
+// The tooltip's description of one of the grid's tools; the size of the
+// structure every version of the common controls takes.
+TTTOOLINFOW Tool(HWND window, UINT_PTR slot) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = window;
+    tool.uId = slot;
+    return tool;
+}
+
 void DrawTextIn(HDC dc, const std::wstring& text, RECT box) {
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
                 DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
@@ -111,6 +123,7 @@ PropertyGridWindow::PropertyGridWindow(HWND placeholder, CPropertyGrid& grid) : 
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Module(), this);
     ::SetWindowPos(window_, placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::DestroyWindow(placeholder);
+    CreateToolTip();
     grid_.SetView(this);
     UpdateScrollBar();
 }
@@ -120,6 +133,11 @@ PropertyGridWindow::~PropertyGridWindow() {
     if (window_ != nullptr) {
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         ::DestroyWindow(window_);
+    }
+    // Owned by the sheet, not by this window: it goes with the sheet unless
+    // it goes first.
+    if (::IsWindow(toolTip_)) {
+        ::DestroyWindow(toolTip_);
     }
     if (ownsFont_) {
         ::DeleteObject(font_);
@@ -170,6 +188,10 @@ LRESULT CALLBACK PropertyGridWindow::WindowProc(HWND window, UINT message, WPARA
 }
 
 LRESULT PropertyGridWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && toolTip_ != nullptr) {
+        MSG mouse{window_, message, wParam, lParam, 0, {0, 0}};
+        ::SendMessageW(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&mouse));
+    }
     switch (message) {
         case WM_PAINT:
             Paint();
@@ -225,11 +247,15 @@ LRESULT PropertyGridWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
                 }
             }
             return 0;
-        case WM_NOTIFY:
-            if (reinterpret_cast<const NMHDR*>(lParam)->code == MCN_SELECT) {
+        case WM_NOTIFY: {
+            const NMHDR* notice = reinterpret_cast<const NMHDR*>(lParam);
+            if (notice->code == MCN_SELECT) {
                 ::PostMessageW(window_, kEndDateMessage, 1, 0);
+            } else if (notice->code == TTN_GETDISPINFOW && notice->hwndFrom == toolTip_) {
+                FillToolTip(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
             }
             return 0;
+        }
         case kEndEditMessage:
             FinishTextEdit();
             return 0;
@@ -287,6 +313,7 @@ void PropertyGridWindow::ScrollTo(int firstRow) {
         return;
     }
     CloseEditors();
+    ::SendMessageW(toolTip_, TTM_POP, 0, 0);
     firstRow_ = target;
     UpdateScrollBar();
     ::InvalidateRect(window_, nullptr, FALSE);
@@ -333,6 +360,7 @@ void PropertyGridWindow::OnSize(LPARAM size) {
         CloseEditors();
     }
     size_ = now;
+    LayOutToolTips();
     UpdateScrollBar();
     ::InvalidateRect(window_, nullptr, FALSE);
 }
@@ -466,6 +494,47 @@ void PropertyGridWindow::DrawValue(HDC dc, const PropertyGridItem& item, RECT va
     ::SetTextColor(dc, text);
     DrawTextIn(dc, Wide(grid_.CellText(item.id)), value);
     ::SelectObject(dc, font_);
+}
+
+void PropertyGridWindow::CreateToolTip() {
+    toolTip_ =
+        ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, Module(), nullptr);
+    // A width makes the tooltip take several lines: one per part of the
+    // text, long descriptions wrapped.
+    ::SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, kToolTipWidth);
+    LayOutToolTips();
+}
+
+void PropertyGridWindow::LayOutToolTips() {
+    if (toolTip_ == nullptr) {
+        return;
+    }
+    // One tool per row in sight: moving to another row moves to another
+    // tool, which the tooltip asks for its own text.
+    for (UINT_PTR slot = 0; slot < toolSlots_; ++slot) {
+        TTTOOLINFOW tool = Tool(window_, slot);
+        ::SendMessageW(toolTip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    toolSlots_ = static_cast<UINT_PTR>(VisibleRows()) + 1;
+    for (UINT_PTR slot = 0; slot < toolSlots_; ++slot) {
+        TTTOOLINFOW tool = Tool(window_, slot);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        const int top = static_cast<int>(slot) * RowHeight();
+        tool.rect = RECT{0, top, client.right, top + RowHeight()};
+        ::SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void PropertyGridWindow::FillToolTip(NMTTDISPINFOW& request) {
+    const std::vector<PropertyGridRow> rows = grid_.Rows();
+    const size_t row = static_cast<size_t>(firstRow_) + request.hdr.idFrom;
+    const bool item = row < rows.size() && !rows[row].isSection;
+    toolTipText_ = item ? Wide(grid_.ToolTipText(rows[row].id)) : std::wstring();
+    request.lpszText = toolTipText_.data();
 }
 
 void PropertyGridWindow::OnLeftDown(int x, int y) {
