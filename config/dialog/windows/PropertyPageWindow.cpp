@@ -67,6 +67,11 @@ INT_PTR CALLBACK PropertyPageWindow::DialogProc(HWND window, UINT message, WPARA
                 ::SetFocus(self->grid_->Handle());
             }
             return TRUE;
+        case WM_SIZE:
+            if (self->layout_) {
+                self->layout_->Resize(LOWORD(lParam), HIWORD(lParam));
+            }
+            return FALSE;
         case WM_DESTROY:
             self->OnDestroy();
             return FALSE;
@@ -81,6 +86,7 @@ void PropertyPageWindow::OnInitDialog(HWND window) {
     ::SetWindowSubclass(filter_, &PropertyPageWindow::FilterProc, kFilterSubclassId,
                         reinterpret_cast<DWORD_PTR>(this));
     grid_ = std::make_unique<PropertyGridWindow>(::GetDlgItem(window, kGridId), page_.Grid());
+    LayOut();
     shownPage = this;
     keyHook_ = ::SetWindowsHookExW(WH_MSGFILTER, &PropertyPageWindow::KeyFilter, nullptr,
                                    ::GetCurrentThreadId());
@@ -96,9 +102,20 @@ void PropertyPageWindow::OnDestroy() {
         shownPage = nullptr;
     }
     page_.SetView(nullptr);
+    layout_.reset();
     grid_.reset();
     filter_ = nullptr;
     window_ = nullptr;
+}
+
+void PropertyPageWindow::LayOut() {
+    layout_ = std::make_unique<ChildLayout>(window_);
+    layout_->Add(filter_, ChildLayout::kWider);
+    layout_->Add(grid_->Handle(), ChildLayout::kWider | ChildLayout::kTaller);
+    for (int id : {kHelpFrameId, kNameId, kDescriptionId}) {
+        layout_->Add(::GetDlgItem(window_, id), ChildLayout::kDown | ChildLayout::kWider);
+    }
+    layout_->Add(::GetDlgItem(window_, kResetId), ChildLayout::kRight | ChildLayout::kDown);
 }
 
 bool PropertyPageWindow::OnCommand(WPARAM wParam) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "config/dialog/CPropertyGeneral.h"
+#include "config/dialog/windows/ChildLayout.h"
 
 class CSheet1;
 class PropertyGridWindow;
@@ -15,13 +16,15 @@ class PropertyGridWindow;
 // (control 1078) over the grid (1074), and under it a sunken frame (1075) with
 // the name line (1077), the button that resets the focused value to its
 // default (1079) and the description (1076), which wraps over three lines.
-// Ctrl+F anywhere on the page goes to the filter box. Shows the page's state;
+// The grid takes the room the page gains; the rest follows the width. Ctrl+F
+// anywhere on the page goes to the filter box. Shows the page's state;
 // the page and the sheet (borrowed, outlive the window) decide it. Bound to
 // the dialog's thread, one page at a time on it.
 class PropertyPageWindow : public PageView {
   public:
     static constexpr int kTemplateId = 139;
     static constexpr int kGridId = 1074;
+    static constexpr int kHelpFrameId = 1075;
     static constexpr int kDescriptionId = 1076;
     static constexpr int kNameId = 1077;
     static constexpr int kFilterId = 1078;
@@ -46,6 +49,7 @@ class PropertyPageWindow : public PageView {
     static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
     void OnInitDialog(HWND window);
     void OnDestroy();
+    void LayOut();
     // True when the command was the page's own.
     bool OnCommand(WPARAM wParam);
     // The sheet's notices: OK takes a value still being typed and closes
@@ -59,6 +63,7 @@ class PropertyPageWindow : public PageView {
     HWND window_ = nullptr;
     HWND filter_ = nullptr;
     std::unique_ptr<PropertyGridWindow> grid_;
+    std::unique_ptr<ChildLayout> layout_;
     // Sees the page's keys before the dialog manager does, for Ctrl+F.
     HHOOK keyHook_ = nullptr;
     bool confirmed_ = false;
