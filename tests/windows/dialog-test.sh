@@ -81,11 +81,12 @@ start() {
     pid=$!
 }
 
-# The first visible window whose name is $1, waited for (Wine's first start
-# on a new prefix is slow).
+# The first visible window whose name is $1 (and that is not window $2),
+# waited for (Wine's first start on a new prefix is slow).
 find_window() {
     for _ in $(seq 600); do
-        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true)
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vxF "${2:-none}" |
+            head -n1 || true)
         if [ -n "$found" ]; then
             echo "$found"
             return
@@ -230,6 +231,26 @@ reset_and_delete() {
         fail "Delete did not empty ConfigurationFile:"$'\n'"$(cat "$out")"
 }
 
+# A settings file that cannot be written is reported over the open sheet,
+# which keeps the edit until the file can be written.
+read_only_file_keeps_the_edit() {
+    new_system read-only
+    chmod 444 "$system/VaveZAZ.ini"
+    start "$host" "$system" "$camera" --open 192.168.0.10/BufferSize
+    window=$(find_window "$title")
+    press "$window" "${to_buffer_size[@]}" 3 5 Return alt+o
+    notice=$(find_window "$title" "$window")
+    xdotool search --onlyvisible --name "^$title\$" | grep -qxF "$window" ||
+        fail "the sheet closed before the notice:"$'\n'"$(cat "$out")"
+    cmp -s "$system/before.ini" "$system/VaveZAZ.ini" || fail "a read-only file was changed"
+    press "$notice" Return
+    chmod 644 "$system/VaveZAZ.ini"
+    press "$window" alt+o
+    finish
+    expect "result: 0"
+    expect "read: [192.168.0.10] BufferSize=35" "the edit was lost"
+}
+
 host_tool_cancel() {
     new_system tool
     start "$tool" --system-dir "$system" configure "$camera" --open
@@ -243,7 +264,7 @@ host_tool_cancel() {
 
 for case in escape_cancels ok_saves_an_integer invalid_edit_keeps_ok_disabled \
     file_in_the_system_directory_is_relative choice_frees_the_rows_it_governs filter_finds_a_row \
-    reset_and_delete host_tool_cancel; do
+    reset_and_delete read_only_file_keeps_the_edit host_tool_cancel; do
     "$case"
     echo "ok: $case"
 done
