@@ -81,11 +81,12 @@ start() {
     pid=$!
 }
 
-# The first visible window whose name is $1, waited for (Wine's first start
-# on a new prefix is slow).
+# The first visible window whose name is $1 (and that is not window $2),
+# waited for (Wine's first start on a new prefix is slow).
 find_window() {
     for _ in $(seq 600); do
-        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true)
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vxF "${2:-none}" |
+            head -n1 || true)
         if [ -n "$found" ]; then
             echo "$found"
             return
@@ -203,6 +204,53 @@ choice_frees_the_rows_it_governs() {
     expect "read: [192.168.0.10.1] MinHeight=1" "a read-only row took typing"
 }
 
+# Escape empties the filter box and leaves the sheet open; with part of a
+# name typed, the grid lists that row alone under its section.
+filter_finds_a_row() {
+    new_system filter
+    start "$host" "$system" "$camera" --open 192.168.0.10/BufferSize
+    window=$(find_window "$title")
+    press "$window" ctrl+f x y z Escape u f f e r Return Home Down 5 0 Return alt+o
+    finish
+    expect "result: 0"
+    expect "read: [192.168.0.10] BufferSize=50"
+}
+
+# Alt+R gives the focused value its default; Delete empties a path.
+reset_and_delete() {
+    new_system reset
+    : >"$system/sample.prm"
+    printf 'ConfigurationFile=.\\sample.prm\r\n' >>"$system/VaveZAZ.ini"
+    start "$host" "$system" "$camera" --open 192.168.0.10/BufferSize 192.168.0.10/ConfigurationFile
+    window=$(find_window "$title")
+    press "$window" "${to_buffer_size[@]}" alt+r "${to_file[@]}" Delete alt+o
+    finish
+    expect "result: 0"
+    expect "read: [192.168.0.10] BufferSize=20" "Reset to default did not give 20"
+    tr -d '\r' <"$out" | grep -qxF 'read: [192.168.0.10] ConfigurationFile=' ||
+        fail "Delete did not empty ConfigurationFile:"$'\n'"$(cat "$out")"
+}
+
+# A settings file that cannot be written is reported over the open sheet,
+# which keeps the edit until the file can be written.
+read_only_file_keeps_the_edit() {
+    new_system read-only
+    chmod 444 "$system/VaveZAZ.ini"
+    start "$host" "$system" "$camera" --open 192.168.0.10/BufferSize
+    window=$(find_window "$title")
+    press "$window" "${to_buffer_size[@]}" 3 5 Return alt+o
+    notice=$(find_window "$title" "$window")
+    xdotool search --onlyvisible --name "^$title\$" | grep -qxF "$window" ||
+        fail "the sheet closed before the notice:"$'\n'"$(cat "$out")"
+    cmp -s "$system/before.ini" "$system/VaveZAZ.ini" || fail "a read-only file was changed"
+    press "$notice" Return
+    chmod 644 "$system/VaveZAZ.ini"
+    press "$window" alt+o
+    finish
+    expect "result: 0"
+    expect "read: [192.168.0.10] BufferSize=35" "the edit was lost"
+}
+
 host_tool_cancel() {
     new_system tool
     start "$tool" --system-dir "$system" configure "$camera" --open
@@ -215,7 +263,8 @@ host_tool_cancel() {
 }
 
 for case in escape_cancels ok_saves_an_integer invalid_edit_keeps_ok_disabled \
-    file_in_the_system_directory_is_relative choice_frees_the_rows_it_governs host_tool_cancel; do
+    file_in_the_system_directory_is_relative choice_frees_the_rows_it_governs filter_finds_a_row \
+    reset_and_delete read_only_file_keeps_the_edit host_tool_cancel; do
     "$case"
     echo "ok: $case"
 done

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <stdexcept>
 
 #include "config/propertygrid/windows/WideText.h"
@@ -28,6 +29,20 @@ RECT ChildRect(HWND parent, HWND child) {
 void Resize(HWND window, int width, int height) {
     ::SetWindowPos(window, nullptr, 0, 0, width, height,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The sheet's template, before the sheet is made from it, gets a resize
+// border. A DLGTEMPLATEEX (signature 0xFFFF in its second word) has its style
+// after its version, signature, help ID and extended style.
+void AddResizeBorder(LPARAM dialogTemplate) {
+    auto* bytes = reinterpret_cast<unsigned char*>(dialogTemplate);
+    WORD signature = 0;
+    std::memcpy(&signature, bytes + sizeof(WORD), sizeof(signature));
+    unsigned char* style = bytes + (signature == 0xFFFF ? 12 : 0);
+    DWORD value = 0;
+    std::memcpy(&value, style, sizeof(value));
+    value |= WS_THICKFRAME;
+    std::memcpy(style, &value, sizeof(value));
 }
 
 SIZE WindowSize(HWND window) {
@@ -67,6 +82,7 @@ bool ConfigurationSheetDialog::Run(HWND parent) {
     starting = this;
     const INT_PTR result = ::PropertySheetW(&header);
     starting = nullptr;
+    layout_.reset();
     window_ = nullptr;
     statusBar_ = nullptr;
     if (result < 0) {
@@ -76,7 +92,10 @@ bool ConfigurationSheetDialog::Run(HWND parent) {
     return pageWindow_.Confirmed();
 }
 
-int CALLBACK ConfigurationSheetDialog::SheetCallback(HWND window, UINT message, LPARAM) {
+int CALLBACK ConfigurationSheetDialog::SheetCallback(HWND window, UINT message, LPARAM lParam) {
+    if (message == PSCB_PRECREATE && lParam != 0) {
+        AddResizeBorder(lParam);
+    }
     if (message == PSCB_INITIALIZED && starting != nullptr) {
         starting->window_ = window;
         ::SetWindowSubclass(window, &ConfigurationSheetDialog::SheetProc, kSubclassId,
@@ -88,9 +107,22 @@ int CALLBACK ConfigurationSheetDialog::SheetCallback(HWND window, UINT message, 
 
 LRESULT CALLBACK ConfigurationSheetDialog::SheetProc(HWND window, UINT message, WPARAM wParam,
                                                      LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
-    if (message == kLayOutMessage) {
-        reinterpret_cast<ConfigurationSheetDialog*>(self)->LayOut();
-        return 0;
+    auto* sheet = reinterpret_cast<ConfigurationSheetDialog*>(self);
+    switch (message) {
+        case kLayOutMessage:
+            sheet->LayOut();
+            return 0;
+        case WM_SIZE:
+            sheet->OnSize(LOWORD(lParam), HIWORD(lParam));
+            break;
+        case WM_GETMINMAXINFO:
+            if (sheet->minimum_.cx > 0) {
+                auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+                limits->ptMinTrackSize = POINT{sheet->minimum_.cx, sheet->minimum_.cy};
+            }
+            break;
+        default:
+            break;
     }
     if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(window, &ConfigurationSheetDialog::SheetProc, id);
@@ -122,14 +154,29 @@ void ConfigurationSheetDialog::LayOut() {
         ::SetWindowTextW(ok, L"&OK");
         ::SetWindowTextW(cancel, L"&Cancel");
     }
-    statusBar_ =
-        ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0,
-                          window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
-                          static_cast<HINSTANCE>(platform::CurrentResourceModule()), nullptr);
+    statusBar_ = ::CreateWindowExW(
+        0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM | SBARS_TOOLTIPS, 0, 0, 0, 0,
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
+        static_cast<HINSTANCE>(platform::CurrentResourceModule()), nullptr);
     Resize(window_, sheet.cx, sheet.cy + WindowSize(statusBar_).cy);
     ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    layout_ = std::make_unique<ChildLayout>(window_);
+    layout_->Add(ok, ChildLayout::kRight);
+    layout_->Add(cancel, ChildLayout::kRight);
+    layout_->Add(PropSheet_GetTabControl(window_), ChildLayout::kWider | ChildLayout::kTaller);
+    layout_->Add(PropSheet_GetCurrentPageHwnd(window_), ChildLayout::kWider | ChildLayout::kTaller);
+    minimum_ = WindowSize(window_);
     EnableOk(sheet_.IsOkEnabled());
     SetStatusText(sheet_.StatusText());
+}
+
+void ConfigurationSheetDialog::OnSize(int width, int height) {
+    if (layout_) {
+        layout_->Resize(width, height);
+    }
+    if (statusBar_ != nullptr) {
+        ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    }
 }
 
 void ConfigurationSheetDialog::EnableOk(bool enable) {
@@ -140,7 +187,10 @@ void ConfigurationSheetDialog::EnableOk(bool enable) {
 
 void ConfigurationSheetDialog::SetStatusText(const std::string& text) {
     if (statusBar_ != nullptr) {
-        ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+        const std::wstring wide = Wide(text);
+        ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+        // A message longer than the bar is read whole in its tooltip.
+        ::SendMessageW(statusBar_, SB_SETTIPTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     }
 }
 

@@ -21,6 +21,10 @@ constexpr int kEditorId = 1;
 constexpr UINT_PTR kTextEditor = 1;
 constexpr UINT_PTR kChoiceEditor = 2;
 constexpr UINT_PTR kDateEditor = 3;
+// Values that failed the owner's check, in the row's bar and text.
+constexpr COLORREF kInvalidColour = RGB(255, 0, 0);
+// Wide enough for a description to wrap into a few readable lines.
+constexpr int kToolTipWidth = 480;
 
 // The class is registered in the driver's module while it is loaded; a class
 // left behind by an unloaded module would point at code that is gone.
@@ -52,9 +56,29 @@ COLORREF System(int colour) {
     return ::GetSysColor(colour);
 }
 
-void Fill(HDC dc, const RECT& box, int colour) {
-    ::SetBkColor(dc, System(colour));
+void FillWith(HDC dc, const RECT& box, COLORREF colour) {
+    ::SetBkColor(dc, colour);
     ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &box, nullptr, 0, nullptr);
+}
+
+void Fill(HDC dc, const RECT& box, int colour) {
+    FillWith(dc, box, System(colour));
+}
+
+int TextWidth(HDC dc, const std::wstring& text) {
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx;
+}
+
+// The tooltip's description of one of the grid's tools; the size of the
+// structure every version of the common controls takes.
+TTTOOLINFOW Tool(HWND window, UINT_PTR slot) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = window;
+    tool.uId = slot;
+    return tool;
 }
 
 void DrawTextIn(HDC dc, const std::wstring& text, RECT box) {
@@ -68,13 +92,6 @@ std::wstring FileDialogFilter(const std::string& filter) {
     std::wstring pairs = Wide(filter.empty() ? "All files (*.*)|*.*||" : filter);
     std::replace(pairs.begin(), pairs.end(), L'|', L'\0');
     return pairs + L'\0';
-}
-
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
 }
 
 std::wstring FileNameOf(const std::string& path) {
@@ -106,6 +123,7 @@ PropertyGridWindow::PropertyGridWindow(HWND placeholder, CPropertyGrid& grid) : 
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Module(), this);
     ::SetWindowPos(window_, placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::DestroyWindow(placeholder);
+    CreateToolTip();
     grid_.SetView(this);
     UpdateScrollBar();
 }
@@ -115,6 +133,11 @@ PropertyGridWindow::~PropertyGridWindow() {
     if (window_ != nullptr) {
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         ::DestroyWindow(window_);
+    }
+    // Owned by the sheet, not by this window: it goes with the sheet unless
+    // it goes first.
+    if (::IsWindow(toolTip_)) {
+        ::DestroyWindow(toolTip_);
     }
     if (ownsFont_) {
         ::DeleteObject(font_);
@@ -165,6 +188,10 @@ LRESULT CALLBACK PropertyGridWindow::WindowProc(HWND window, UINT message, WPARA
 }
 
 LRESULT PropertyGridWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && toolTip_ != nullptr) {
+        MSG mouse{window_, message, wParam, lParam, 0, {0, 0}};
+        ::SendMessageW(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&mouse));
+    }
     switch (message) {
         case WM_PAINT:
             Paint();
@@ -220,11 +247,15 @@ LRESULT PropertyGridWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
                 }
             }
             return 0;
-        case WM_NOTIFY:
-            if (reinterpret_cast<const NMHDR*>(lParam)->code == MCN_SELECT) {
+        case WM_NOTIFY: {
+            const NMHDR* notice = reinterpret_cast<const NMHDR*>(lParam);
+            if (notice->code == MCN_SELECT) {
                 ::PostMessageW(window_, kEndDateMessage, 1, 0);
+            } else if (notice->code == TTN_GETDISPINFOW && notice->hwndFrom == toolTip_) {
+                FillToolTip(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
             }
             return 0;
+        }
         case kEndEditMessage:
             FinishTextEdit();
             return 0;
@@ -282,6 +313,7 @@ void PropertyGridWindow::ScrollTo(int firstRow) {
         return;
     }
     CloseEditors();
+    ::SendMessageW(toolTip_, TTM_POP, 0, 0);
     firstRow_ = target;
     UpdateScrollBar();
     ::InvalidateRect(window_, nullptr, FALSE);
@@ -328,6 +360,7 @@ void PropertyGridWindow::OnSize(LPARAM size) {
         CloseEditors();
     }
     size_ = now;
+    LayOutToolTips();
     UpdateScrollBar();
     ::InvalidateRect(window_, nullptr, FALSE);
 }
@@ -336,6 +369,9 @@ void PropertyGridWindow::Repaint() {
     if (window_ == nullptr) {
         return;
     }
+    // The filter may have taken rows away under the first one shown.
+    const int rows = static_cast<int>(grid_.Rows().size());
+    firstRow_ = std::clamp(firstRow_, 0, std::max(0, rows - VisibleRows()));
     UpdateScrollBar();
     ::InvalidateRect(window_, nullptr, FALSE);
 }
@@ -402,31 +438,103 @@ void PropertyGridWindow::DrawRow(HDC dc, const PropertyGridRow& row, const RECT&
 void PropertyGridWindow::DrawItem(HDC dc, const PropertyGridItem& item, const RECT& box,
                                   bool focused) {
     const int nameWidth = NameWidth();
-    // A focused row that cannot be edited is marked, but not as a row that
-    // takes input.
+    // A focused item that cannot be edited keeps its grey text on a quiet,
+    // framed background, so the focus never suggests an edit.
+    const bool highlighted = focused && item.editable;
     if (focused) {
-        Fill(dc, box, item.editable ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+        Fill(dc, box, highlighted ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
     }
     const RECT bottom{box.left, box.bottom - 1, box.right, box.bottom};
     const RECT divider{nameWidth, box.top, nameWidth + 1, box.bottom};
     Fill(dc, bottom, COLOR_BTNFACE);
     Fill(dc, divider, COLOR_BTNFACE);
-    const int text =
-        !item.editable ? COLOR_GRAYTEXT : (focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
-    ::SetTextColor(dc, System(text));
+    if (focused && !highlighted) {
+        // Inside the dotted focus mark, which is drawn over the row's edge.
+        const RECT frame{box.left + 1, box.top + 1, box.right - 1, box.bottom - 1};
+        ::FrameRect(dc, &frame, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+    }
+    COLORREF text = System(highlighted     ? COLOR_HIGHLIGHTTEXT
+                           : item.editable ? COLOR_WINDOWTEXT
+                                           : COLOR_GRAYTEXT);
+    if (item.invalid && !highlighted) {
+        text = kInvalidColour;
+    }
+    if (item.invalid) {
+        FillWith(dc, RECT{box.left, box.top, box.left + 4, box.bottom}, kInvalidColour);
+    }
+    ::SetTextColor(dc, text);
     DrawTextIn(dc, Wide(item.name), RECT{box.left + 12, box.top, nameWidth - 2, box.bottom});
-    RECT value{nameWidth + 4, box.top, box.right - 2, box.bottom};
+    // Grey is lost on the highlight: there the hint takes the row's colour.
+    const COLORREF hint = highlighted ? text : System(COLOR_GRAYTEXT);
+    DrawValue(dc, item, RECT{nameWidth + 4, box.top, box.right - 4, box.bottom}, text, hint);
+}
+
+void PropertyGridWindow::DrawValue(HDC dc, const PropertyGridItem& item, RECT value, COLORREF text,
+                                   COLORREF hintText) {
     if (item.kind == GridItemKind::kColor && !item.undefined) {
         const int side = RowHeight() - 6;
         HBRUSH swatch = ::CreateSolidBrush(
             RGB(item.colorValue.red, item.colorValue.green, item.colorValue.blue));
-        const RECT square{value.left, box.top + 3, value.left + side, box.top + 3 + side};
+        const RECT square{value.left, value.top + 3, value.left + side, value.top + 3 + side};
         ::FillRect(dc, &square, swatch);
         ::FrameRect(dc, &square, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
         ::DeleteObject(swatch);
         value.left += side + 4;
     }
-    DrawTextIn(dc, Wide(grid_.DisplayText(item.id)), value);
+    // The hint stands at the right while there is room for it beside a
+    // short part of the value; the value gives way to it with an ellipsis.
+    const std::wstring hint = Wide(item.hint);
+    const int hintWidth = hint.empty() ? 0 : TextWidth(dc, hint);
+    if (hintWidth > 0 && value.right - hintWidth - 8 > value.left + 3 * RowHeight()) {
+        ::SetTextColor(dc, hintText);
+        DrawTextIn(dc, hint, RECT{value.right - hintWidth, value.top, value.right, value.bottom});
+        value.right -= hintWidth + 8;
+    }
+    ::SelectObject(dc, item.differsFromDefault ? boldFont_ : font_);
+    ::SetTextColor(dc, text);
+    DrawTextIn(dc, Wide(grid_.CellText(item.id)), value);
+    ::SelectObject(dc, font_);
+}
+
+void PropertyGridWindow::CreateToolTip() {
+    toolTip_ =
+        ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, Module(), nullptr);
+    // A width makes the tooltip take several lines: one per part of the
+    // text, long descriptions wrapped.
+    ::SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, kToolTipWidth);
+    LayOutToolTips();
+}
+
+void PropertyGridWindow::LayOutToolTips() {
+    if (toolTip_ == nullptr) {
+        return;
+    }
+    // One tool per row in sight: moving to another row moves to another
+    // tool, which the tooltip asks for its own text.
+    for (UINT_PTR slot = 0; slot < toolSlots_; ++slot) {
+        TTTOOLINFOW tool = Tool(window_, slot);
+        ::SendMessageW(toolTip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    toolSlots_ = static_cast<UINT_PTR>(VisibleRows()) + 1;
+    for (UINT_PTR slot = 0; slot < toolSlots_; ++slot) {
+        TTTOOLINFOW tool = Tool(window_, slot);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        const int top = static_cast<int>(slot) * RowHeight();
+        tool.rect = RECT{0, top, client.right, top + RowHeight()};
+        ::SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void PropertyGridWindow::FillToolTip(NMTTDISPINFOW& request) {
+    const std::vector<PropertyGridRow> rows = grid_.Rows();
+    const size_t row = static_cast<size_t>(firstRow_) + request.hdr.idFrom;
+    const bool item = row < rows.size() && !rows[row].isSection;
+    toolTipText_ = item ? Wide(grid_.ToolTipText(rows[row].id)) : std::wstring();
+    request.lpszText = toolTipText_.data();
 }
 
 void PropertyGridWindow::OnLeftDown(int x, int y) {
@@ -468,6 +576,12 @@ bool PropertyGridWindow::OnKeyDown(WPARAM key) {
         case VK_F2:
             if (const std::optional<size_t> focused = grid_.FocusedRowIndex()) {
                 StartEdit(*focused);
+            }
+            return true;
+        case VK_DELETE:
+            // Only a row in sight: a filtered-out item keeps its path.
+            if (grid_.FocusedRowIndex()) {
+                grid_.ClearItem(grid_.GetFocusedItem());
             }
             return true;
         default:

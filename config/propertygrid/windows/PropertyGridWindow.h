@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdint>
 #include <string>
 
@@ -9,12 +11,14 @@
 
 // The grid drawn in a window of the project's own class: two columns (name,
 // value) under section titles, the focused row highlighted, read-only items
-// greyed. A click on the value of an editable item, Enter, F2 or a typed
-// character opens the item's editor; the arrow, page, Home and End keys move
-// the focus; the wheel and the scroll bar scroll. The grid model decides
-// everything: this window only shows it and hands it the user's input. Bound
-// to the thread that created it (the dialog's); the model is borrowed and
-// outlives the window.
+// greyed, values that are not their default in bold, the item that failed its
+// check in red, each row's hint (range and unit) at the right of its value and
+// its whole story in a tooltip. A click on the value of an editable item,
+// Enter, F2 or a typed character opens the item's editor; Delete empties a
+// path; the arrow, page, Home and End keys move the focus; the wheel and the
+// scroll bar scroll. The grid model decides everything: this window only shows
+// it and hands it the user's input. Bound to the thread that created it (the
+// dialog's); the model is borrowed and outlives the window.
 class PropertyGridWindow : public PropertyGridView {
   public:
     // The in-place edit box hands its text to the grid with this message,
@@ -57,6 +61,11 @@ class PropertyGridWindow : public PropertyGridView {
     void Paint();
     void DrawRow(HDC dc, const PropertyGridRow& row, const RECT& box, bool focused);
     void DrawItem(HDC dc, const PropertyGridItem& item, const RECT& box, bool focused);
+    void DrawValue(HDC dc, const PropertyGridItem& item, RECT value, COLORREF text,
+                   COLORREF hintText);
+    void CreateToolTip();
+    void LayOutToolTips();
+    void FillToolTip(NMTTDISPINFOW& request);
     void OnLeftDown(int x, int y);
     bool OnKeyDown(WPARAM key);
 
@@ -92,4 +101,8 @@ class PropertyGridWindow : public PropertyGridView {
     HWND dateEditor_ = nullptr;
     int32_t editedItem_ = -1;
     std::wstring editStartText_;
+    // The rows' tooltip: one tool per row in sight, and the text it shows.
+    HWND toolTip_ = nullptr;
+    UINT_PTR toolSlots_ = 0;
+    std::wstring toolTipText_;
 };

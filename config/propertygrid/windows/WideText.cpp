@@ -1,7 +1,5 @@
 #include "config/propertygrid/windows/WideText.h"
 
-#include <windows.h>
-
 std::wstring Wide(const std::string& text) {
     if (text.empty()) {
         return std::wstring();
@@ -23,4 +21,11 @@ std::string Narrow(const std::wstring& text) {
     std::string narrow(static_cast<size_t>(length), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
     return narrow;
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
 }

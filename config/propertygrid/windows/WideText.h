@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // The settings are narrow texts in the ANSI code page, as the profile API
@@ -7,3 +9,5 @@
 // edge, both ways, so that a path with spaces and accents round-trips.
 std::wstring Wide(const std::string& text);
 std::string Narrow(const std::wstring& text);
+// What a window (an edit box, a label) shows, as UTF-16.
+std::wstring WindowText(HWND window);
