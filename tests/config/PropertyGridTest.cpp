@@ -97,8 +97,16 @@ TEST_F(PropertyGrid, EveryKindShowsItsValueInItsFormat) {
     EXPECT_EQ("3D (XYZ)", grid_.DisplayText(combo));
     EXPECT_EQ("255; 128; 0", grid_.DisplayText(colour));
     EXPECT_EQ("Tahoma; 9pt", grid_.DisplayText(font));
+#ifndef _WIN32
+    // Windows writes dates as the user account says; here the thread runs
+    // in the C locale.
     EXPECT_EQ("03/07/26", grid_.DisplayText(date)) << "the short date of the C locale";
     EXPECT_EQ("03/07/26 08:09:10", grid_.DisplayText(stamp));
+#else
+    ASSERT_FALSE(grid_.DisplayText(date).empty());
+    EXPECT_EQ(0u, grid_.DisplayText(stamp).find(grid_.DisplayText(date) + " "))
+        << "a date and time is the date, then the time";
+#endif
     EXPECT_EQ("custom thing", grid_.DisplayText(custom));
     EXPECT_EQ("", grid_.DisplayText(unknown)) << "an undefined value shows nothing";
 }
