@@ -1,6 +1,7 @@
 # What `cmake --install` puts where, in three components:
 #   driver   libvavezaz.so.1 (the library a host loads), cvl-host, the documentation
-#   dev      the public header, the libvavezaz.so link, the CMake package, vavezaz.pc
+#   dev      the public header, the libvavezaz.so link, the CMake package, vavezaz.pc,
+#            the example hosts
 #   iconsim  the camera API stand-in libicon.so with its headers, README and samples;
 #            a site with the maker's own camera API library leaves it out.
 # Documentation keeps the source tree's layout under the doc directory, so the
@@ -30,6 +31,7 @@ install(TARGETS vavezaz EXPORT VaveZAZTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT driver NAMELINK_COMPONENT dev)
 install(FILES driver/CvlDriver.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vavezaz COMPONENT dev)
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT dev)
 install(TARGETS cvl-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT driver)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT driver)
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT driver
