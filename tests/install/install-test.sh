@@ -34,8 +34,8 @@ expect_files() {
 echo "--- install into $prefix"
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 expect_files "$prefix" \
-    "$libdir/libvavezaz.so.1" "$libdir/libvavezaz.so" "$libdir/libicon.so" \
-    include/vavezaz/CvlDriver.h include/icon/Camera.h bin/cvl-host \
+    "$libdir/libvavezaz.so.1" "$libdir/libvavezaz.so" "$libdir/libicon.so.0" "$libdir/libicon.so" \
+    include/vavezaz/CvlDriver.h include/icon/Camera.h bin/cvl-host share/man/man1/cvl-host.1.gz \
     "$libdir/cmake/VaveZAZ/VaveZAZConfig.cmake" "$libdir/cmake/VaveZAZ/VaveZAZConfigVersion.cmake" \
     "$libdir/pkgconfig/vavezaz.pc" \
     share/doc/vavezaz/README.md share/doc/vavezaz/iconapi/README.md \
@@ -47,14 +47,16 @@ for page in "$source"/docs/*.md; do
 done
 soname=$(readelf -d "$prefix/$libdir/libvavezaz.so.1" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = libvavezaz.so.1 ] || fail "SONAME is '$soname', not libvavezaz.so.1"
+readelf -d "$prefix/$libdir/libvavezaz.so.1" | grep -q 'NEEDED.*\[libicon\.so\.0\]' ||
+    fail "the driver does not name the camera API library by its versioned name libicon.so.0"
 
 echo "--- a site with its own camera API library: the driver without the stand-in"
-for component in driver dev; do
+for component in driver dev tools; do
     "$cmake" --install "$build" --prefix "$work/site" --component "$component" >/dev/null
 done
 expect_files "$work/site" "$libdir/libvavezaz.so.1" bin/cvl-host include/vavezaz/CvlDriver.h \
     "$libdir/pkgconfig/vavezaz.pc"
-[ ! -e "$work/site/$libdir/libicon.so" ] || fail "the driver component installs libicon.so"
+[ ! -e "$work/site/$libdir/libicon.so.0" ] || fail "the driver components install libicon.so.0"
 [ ! -e "$work/site/include/icon" ] || fail "the driver components install the camera API headers"
 
 echo "--- the installed cvl-host, run from another directory"
