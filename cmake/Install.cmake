@@ -1,12 +1,21 @@
-# What `cmake --install` puts where, in three components:
-#   driver   libvavezaz.so.1 (the library a host loads), cvl-host, the documentation
-#   dev      the public header, the libvavezaz.so link, the CMake package, vavezaz.pc
-#   iconsim  the camera API stand-in libicon.so with its headers, README and samples;
-#            a site with the maker's own camera API library leaves it out.
+# What `cmake --install` puts where, in five components, one Debian package
+# each (Packaging.cmake):
+#   driver       libvavezaz.so.1, the library a host loads
+#   dev          the public header, the libvavezaz.so link, the CMake package,
+#                vavezaz.pc, the example hosts
+#   tools        cvl-host with its manual page, the documentation
+#   iconsim      the camera API stand-in libicon.so.0 with its README and samples;
+#                a site with the maker's own camera API library leaves it out
+#   iconsim-dev  the stand-in's headers and its libicon.so link
 # Documentation keeps the source tree's layout under the doc directory, so the
 # links between README.md, docs/ and iconapi/README.md work where installed.
 
 set(CMAKE_INSTALL_DOCDIR "share/doc/vavezaz" CACHE PATH "Documentation (DATAROOTDIR/doc/vavezaz)")
+# Libraries go into the multiarch directory where the system has one (Debian),
+# as its own libraries and pkg-config files do.
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
+  set(CMAKE_INSTALL_LIBDIR "lib/${CMAKE_LIBRARY_ARCHITECTURE}" CACHE PATH "Object code libraries")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -30,14 +39,18 @@ install(TARGETS vavezaz EXPORT VaveZAZTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT driver NAMELINK_COMPONENT dev)
 install(FILES driver/CvlDriver.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vavezaz COMPONENT dev)
-install(TARGETS cvl-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT driver)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT driver)
-install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT driver
-    FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT dev)
+install(TARGETS cvl-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+install(FILES ${CMAKE_BINARY_DIR}/tools/cvl-host/cvl-host.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tools)
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT tools
+    FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 
-install(TARGETS icon LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT iconsim)
+install(TARGETS icon LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT iconsim
+    NAMELINK_COMPONENT iconsim-dev)
 install(DIRECTORY iconapi/include/icon
-    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT iconsim)
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT iconsim-dev)
 install(FILES iconapi/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/iconapi COMPONENT iconsim)
 install(DIRECTORY iconapi/samples DESTINATION ${CMAKE_INSTALL_DOCDIR}/iconapi COMPONENT iconsim)
 

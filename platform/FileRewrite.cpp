@@ -133,9 +133,13 @@ bool WriteInPlace(const std::string& path, const std::string& oldText, const std
         const int error = ::posix_fallocate(fd, 0, newSize);
         if (error != 0) {
             // An emulated reservation may have grown the file before failing.
-            (void)::ftruncate(fd, oldSize);
+            const bool shrunk = ::ftruncate(fd, oldSize) == 0;
             ::close(fd);
-            return Fail(reason, "no room for the new content", error);
+            return Fail(reason,
+                        shrunk ? "no room for the new content"
+                               : "no room for the new content (zeros reserved for it stay at the "
+                                 "end of the file)",
+                        error);
         }
     }
     int error = 0;

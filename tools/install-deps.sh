@@ -14,7 +14,7 @@ packages=(
     xvfb xdotool
     imagemagick
     python3-open3d
-    pkgconf dpkg-dev file
+    pkgconf dpkg-dev file lintian man-db
 )
 if [ "${1:-}" = windows ]; then
     # The Windows builds and Wine to run their tests; wine32 is a 32-bit package.

@@ -135,7 +135,7 @@ def ratio(medians, program, ns, copy):
 
 def table(medians):
     lines = [
-        "| Path | Issue's figure | Now | × memcpy of input | × memcpy of input, out of cache "
+        "| Path | Earlier figure | Now | × memcpy of input | × memcpy of input, out of cache "
         "| × memcpy of output | Goal |",
         "|---|---|---|---|---|---|---|",
     ]

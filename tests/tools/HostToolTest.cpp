@@ -285,3 +285,31 @@ TEST_F(HostTool, SettingsWriteTheImageSectionAndKeepEveryOtherByte) {
     EXPECT_NE(std::string::npos, run.output.find("  RectificationFilter = (not set)\n"))
         << run.output;
 }
+
+TEST_F(HostTool, SettingsWriteCameraAndLogKeysAsTheDriverChecksAndReadsThem) {
+    const std::string dir = "--system-dir " + dir_.string() + " ";
+    ToolRun list = RunShell(OnTestCameras(dir + "--quiet list"));
+    ASSERT_EQ(0, list.status) << list.output;
+    const std::string configuration = list.output.substr(0, list.output.find('\n'));
+    const std::string camera = configuration.substr(0, configuration.rfind('.'));
+    const std::string settings = dir + "settings '" + configuration + "' ";
+    for (const char* wrong : {"NumberOfScans=0", "BufferSize=3001", "LogLevel=two",
+                              "ConfigurationType=Other", "LogIntoFile=1"}) {
+        ToolRun refused = RunTool(settings + "NumberOfScans=64 " + wrong);
+        EXPECT_EQ(2, WEXITSTATUS(refused.status)) << wrong << ": " << refused.output;
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "VaveZAZ.ini")) << wrong;
+    }
+    ToolRun run = RunTool(settings + "numberofscans=64 LogLevel=2 BufferSize=40");
+    ASSERT_EQ(0, run.status) << run.output;
+    EXPECT_EQ("[" + camera + "]\nNumberOfScans=64\nBufferSize=40\n[General]\nLogLevel=2\n",
+              ReadFile(dir_ / "VaveZAZ.ini"));
+    EXPECT_NE(std::string::npos, run.output.find("[General] in ")) << run.output;
+
+    // The driver opens the camera with what was written.
+    ToolRun props = RunShell(OnTestCameras(dir + "props --camera '" + configuration + "'"));
+    ASSERT_EQ(0, props.status) << props.output;
+    EXPECT_NE(std::string::npos, props.output.find("NumberOfScans = 64 ")) << props.output;
+    EXPECT_NE(std::string::npos, props.output.find("LogLevel = 2 ")) << props.output;
+    EXPECT_EQ(std::string::npos, RunTool("help settings").output.find("first offered"))
+        << "settings has no default configuration";
+}

@@ -8,10 +8,6 @@
 
 namespace {
 
-std::string CameraPart(const std::string& name) {
-    return name.substr(0, name.rfind('.'));
-}
-
 bool IsAddressPart(const std::string& part) {
     if (part.empty() || part.size() > 3) {
         return false;
@@ -24,18 +20,39 @@ bool IsAddressPart(const std::string& part) {
     return std::stoi(part) <= 255;
 }
 
-// The driver's error lines among the log messages captured.
-std::string ErrorLines(const std::vector<std::string>& messages) {
-    std::string lines;
-    for (const std::string& message : messages) {
-        if (message.find("ERROR") != std::string::npos) {
-            lines += "\n  driver: " + message.substr(0, message.find_last_not_of('\n') + 1);
-        }
-    }
-    return lines;
+// Two hexadecimal digits.
+bool IsByte(const std::string& text) {
+    return text.size() == 2 && std::isxdigit(static_cast<unsigned char>(text[0])) != 0 &&
+           std::isxdigit(static_cast<unsigned char>(text[1])) != 0;
 }
 
 }  // namespace
+
+std::string CameraPart(const std::string& name) {
+    return name.substr(0, name.rfind('.'));
+}
+
+std::string NoCameraFound() {
+    return "no camera found on the network (is it powered and on this subnet? a camera "
+           "elsewhere is opened by address, as --camera 192.168.0.10.1)";
+}
+
+std::string DescribeCamera(const std::string& camera) {
+    const size_t dash = camera.rfind(" - ");
+    const std::string mac = dash == std::string::npos ? "" : camera.substr(dash + 3);
+    if (mac.size() != 12) {
+        return camera;
+    }
+    std::string address;
+    for (size_t byte = 6; byte-- > 0;) {
+        const std::string digits = mac.substr(byte * 2, 2);
+        if (!IsByte(digits)) {
+            return camera;
+        }
+        address += digits + (byte > 0 ? ":" : "");
+    }
+    return camera + ": model " + camera.substr(0, dash) + ", MAC address " + address;
+}
 
 std::string ChooseCamera(HostLibrary& driver, const std::string& requested) {
     if (!requested.empty()) {
@@ -43,9 +60,7 @@ std::string ChooseCamera(HostLibrary& driver, const std::string& requested) {
     }
     const char** names = driver.getCVLCameraConfigNames();
     if (names == nullptr || names[0] == nullptr) {
-        throw ToolError(ExitCode::kCamera,
-                        "no camera found on the network (is it powered and on this subnet? a "
-                        "camera elsewhere is opened by address, as --camera 192.168.0.10.1)");
+        throw ToolError(ExitCode::kCamera, NoCameraFound());
     }
     return names[0];
 }
@@ -98,15 +113,17 @@ std::pair<int, int> OpenPort(HostSession& session, const std::string& camera, in
         if (!IsAddressName(camera) && !IsOffered(driver, camera)) {
             ThrowNotOffered(driver, camera);
         }
-        throw ToolError(ExitCode::kCamera, "cannot open " + camera + " on port " +
-                                               std::to_string(port) +
-                                               ErrorLines(session.Captured()) +
-                                               "\n(see VaveZAZ.log or run with --verbose)");
+        throw session.Failure(ExitCode::kCamera,
+                              "cannot open " + camera + " on port " + std::to_string(port));
     }
-    if (driver.setCompleteCallback(0, port, &HostSession::OnImageComplete) != 1) {
+    session.Capture(true);
+    const bool callbackSet =
+        driver.setCompleteCallback(0, port, &HostSession::OnImageComplete) == 1;
+    session.Capture(false);
+    if (!callbackSet) {
         driver.closeCVLPort(0, port);
-        throw ToolError(ExitCode::kCamera,
-                        "cannot set the completion callback of port " + std::to_string(port));
+        throw session.Failure(ExitCode::kCamera,
+                              "cannot set the completion callback of port " + std::to_string(port));
     }
     return {size[0], size[1]};
 }

@@ -8,6 +8,18 @@
 // Choosing and opening the camera configuration a command works on. Failures
 // throw ToolError with ExitCode::kCamera.
 
+// The camera's part of a host name: the text before its last point.
+std::string CameraPart(const std::string& name);
+
+// The error text when discovery found no camera.
+std::string NoCameraFound();
+
+// A discovered camera's name with the model and MAC address it is made of
+// (the model, " - ", the MAC address's six bytes from last to first); a name
+// of another form alone. The driver's entry points do not tell a camera's IP
+// address.
+std::string DescribeCamera(const std::string& camera);
+
 // `requested`, or the first configuration the driver offers.
 std::string ChooseCamera(HostLibrary& driver, const std::string& requested);
 
@@ -27,8 +39,8 @@ bool IsAddressName(const std::string& name);
 
 // Opens `camera` on `port` and installs the completion callback; returns the
 // image's width and height. A failure names the camera and port with the
-// error lines the driver logged, or, for a name it does not offer, the names
-// it does.
+// warning and error lines the driver logged, or, for a name it does not
+// offer, the names it does.
 std::pair<int, int> OpenPort(HostSession& session, const std::string& camera, int port);
 
 // Closes a port the command opened when the command ends, also by an error.

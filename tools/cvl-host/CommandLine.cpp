@@ -133,6 +133,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words,
     CommandLine line;
     OptionCatalog catalog(line, defaultLibrary);
     Parse(words, catalog);
+    if (line.global.version) {
+        return line;
+    }
     // "--help" alone is "help"; "help --help" is the help of help.
     if (line.global.help && !catalog.Given("command")) {
         line.command = "help";

@@ -12,6 +12,7 @@ struct GlobalOptions {
     bool verbose = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // A checked command line: a known command with only options it takes, each

@@ -84,15 +84,18 @@ CommandInfo Settings() {
     return {"settings",
             "NAME.N [KEY=VALUE ...]",
             -1,
-            "show or write a configuration's image settings in VaveZAZ.ini (no camera needed)",
-            "Shows the image settings of configuration NAME.N in the system directory's "
-            "VaveZAZ.ini; each KEY=VALUE is checked first and written through the driver's own "
-            "settings-file code, keeping every other line of the file. Nothing is written when "
-            "one is wrong. The driver reads them when the configuration is next opened.",
+            "show or write a configuration's settings in VaveZAZ.ini (no camera needed)",
+            "Shows the image settings of configuration NAME.N, its camera's settings and the "
+            "log settings ([General]) in the system directory's VaveZAZ.ini; each KEY=VALUE, of "
+            "any of the three, is checked first and written through the driver's own settings "
+            "code, keeping every other line of the file. Nothing is written when one is wrong. "
+            "The driver reads them when the configuration is next opened.",
             {"camera"},
-            {{"cvl-host settings 192.168.0.10.1", "show the image settings"},
+            {{"cvl-host settings 192.168.0.10.1", "show the settings"},
              {"cvl-host settings 192.168.0.10.1 'ImageFormat=3D (XYZ)' CalibrationFilter=Enabled",
-              "make calibrated point clouds"}}};
+              "make calibrated point clouds"},
+             {"cvl-host settings 192.168.0.10.1 NumberOfScans=256 LogLevel=2",
+              "smaller buffers, and more log lines"}}};
 }
 
 CommandInfo Help() {

@@ -49,9 +49,14 @@ void PrintStatistics(HostSession& session, int port) {
 }
 
 bool GrabOne(HostSession& session, const CommandOptions& options, int image) {
-    if (!options.continuous && session.Driver().doCVLGrab(0, options.port) != 1) {
-        throw ToolError(ExitCode::kFailed,
-                        "the driver refused the grab on port " + std::to_string(options.port));
+    if (!options.continuous) {
+        session.Capture(true);
+        const bool accepted = session.Driver().doCVLGrab(0, options.port) == 1;
+        session.Capture(false);
+        if (!accepted) {
+            throw session.Failure(ExitCode::kFailed, "the driver refused the grab on port " +
+                                                         std::to_string(options.port));
+        }
     }
     return session.WaitForImages(options.port, image, options.timeoutMs);
 }
@@ -134,12 +139,23 @@ int RunInfo(HostSession& session) {
 
 int RunList(HostSession& session) {
     Console& out = session.Out();
-    out.Progress() << session.Driver().getCVLNoOfSupportedCameras() << " configurations\n";
+    session.Capture(true);
+    const int count = session.Driver().getCVLNoOfSupportedCameras();
+    session.Capture(false);
     const char** names = session.Driver().getCVLCameraConfigNames();
-    for (size_t i = 0; names != nullptr && names[i] != nullptr; ++i) {
+    if (count == 0 || names == nullptr || names[0] == nullptr) {
+        throw session.Failure(ExitCode::kCamera, NoCameraFound());
+    }
+    out.Progress() << count << " configurations\n";
+    std::string camera;
+    for (size_t i = 0; names[i] != nullptr; ++i) {
+        if (!out.Quiet() && CameraPart(names[i]) != camera) {
+            camera = CameraPart(names[i]);
+            out.Progress() << DescribeCamera(camera) << "\n";
+        }
         out.Result() << (out.Quiet() ? "" : "  ") << names[i] << "\n";
     }
-    return 0;
+    return Status(ExitCode::kOk);
 }
 
 int RunGrab(HostSession& session, const CommandOptions& options) {
@@ -188,8 +204,11 @@ int RunProps(HostSession& session, const CommandOptions& options) {
     std::ostream& out = session.Out().Result();
     int failures = 0;
     for (const auto& [name, value] : writes) {
+        session.Capture(true);
         const bool stored = driver.setProperty(0, options.port, name.c_str(), value) == 1;
-        out << "set " << name << "=" << value << (stored ? "" : " FAILED") << "\n";
+        session.Capture(false);
+        out << "set " << name << "=" << value << (stored ? "" : " FAILED" + session.WarningLines())
+            << "\n";
         failures += stored ? 0 : 1;
     }
     for (const char* name : kPropertyNames) {

@@ -87,12 +87,14 @@ int RunConfigure(HostSession& session, const CommandOptions& options,
     const Settings before = ReadSettings(settingsFile);
     out.Progress() << "configuring " << camera << ": close the dialog to go on\n" << std::flush;
     HWND parent = reinterpret_cast<HWND>(static_cast<uintptr_t>(options.parentWindow));
+    session.Capture(true);
     const int result = driver.configureCamera(parent, camera.c_str());
+    session.Capture(false);
     opened.reset();
     if (result != 0) {
-        throw ToolError(ExitCode::kFailed,
-                        "nothing saved: the dialog was cancelled, could not be shown, or could "
-                        "not write the settings file (see VaveZAZ.log or run with --verbose)");
+        throw session.Failure(ExitCode::kFailed,
+                              "nothing saved: the dialog was cancelled, could not be shown, or "
+                              "could not write the settings file");
     }
     out.Result() << "saved to " << settingsFile.string() << ":\n";
     PrintChanges(out.Result(), before, ReadSettings(settingsFile));

@@ -7,13 +7,15 @@
 #include <vector>
 
 #include "tools/cvl-host/Console.h"
+#include "tools/cvl-host/ExitCode.h"
 #include "tools/cvl-host/HostLibrary.h"
 
 // What the host tool's commands share: the loaded driver, the completion
 // callback's bookkeeping, the driver's log lines and where output goes.
 class HostSession {
   public:
-    HostSession(HostLibrary& driver, Console& console, bool verbose);
+    // `systemDir` holds the tool's own log, kLogFileName.
+    HostSession(HostLibrary& driver, Console& console, bool verbose, const std::string& systemDir);
     ~HostSession();
 
     HostLibrary& Driver() { return driver_; }
@@ -28,16 +30,28 @@ class HostSession {
     void Capture(bool capture);
     std::vector<std::string> Captured();
 
+    // The failure of the call just captured: `message`, then each warning and
+    // error line the driver logged during the call. Everything captured is
+    // appended to the tool's own log, which the message names; the driver's
+    // VaveZAZ.log holds lines only when the host turns LogIntoFile on.
+    ToolError Failure(ExitCode code, const std::string& message);
+    // The warning and error lines captured, each after a line feed and
+    // "  driver: ".
+    std::string WarningLines();
+    static constexpr const char* kLogFileName = "cvl-host.log";
+
     static int OnImageComplete(int grabberNo, int portNo);
     static void OnDebugMessage(const char* text);
 
   private:
     void Announce(int port);
     void Log(const char* text);
+    bool AppendToLog(const std::string& message);
 
     HostLibrary& driver_;
     Console& console_;
     bool verbose_;
+    std::string systemDir_;
     std::mutex mutex_;
     std::condition_variable announced_;
     std::vector<int> imagesPerPort_;

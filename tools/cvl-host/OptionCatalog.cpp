@@ -37,6 +37,7 @@ OptionCatalog::OptionCatalog(CommandLine& target, const std::string& defaultLibr
     target.command = kDefaultCommand;
 
     AddFlag("help", 'h', global.help, "show the help of the tool or of the command", true);
+    AddFlag("version", '\0', global.version, "print the tool's and the driver's version", true);
     AddValue("library", global.library, "PATH", "the driver library to load", true);
     AddValue("system-dir", global.systemDir, "DIR",
              "the host's system directory: VaveZAZ.ini and VaveZAZ.log live here", true);
@@ -119,6 +120,10 @@ std::vector<OptionHelp> OptionCatalog::ForCommand(const CommandInfo& command) co
     std::vector<OptionHelp> help;
     for (const std::string& name : command.options) {
         help.push_back(options_.at(name).help);
+        // A command whose usage requires the configuration has no default one.
+        if (name == "camera" && std::string(command.arguments).rfind("NAME.N", 0) == 0) {
+            help.back().text = "camera configuration, instead of the NAME.N argument";
+        }
     }
     return help;
 }

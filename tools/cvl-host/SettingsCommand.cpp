@@ -8,6 +8,8 @@
 #include <ostream>
 
 #include "platform/ProfileFile.h"
+#include "tools/cvl-host/CameraChoice.h"
+#include "tools/cvl-host/CameraSettings.h"
 #include "tools/cvl-host/ExitCode.h"
 
 namespace {
@@ -51,18 +53,23 @@ bool SameName(const std::string& a, const std::string& b) {
     return ::strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
-const Key& FindKey(const std::string& name) {
+// The image key of that name; null when there is none.
+const Key* FindKey(const std::string& name) {
     for (const Key& key : Keys()) {
         if (SameName(name, key.name)) {
-            return key;
+            return &key;
         }
     }
+    return nullptr;
+}
+
+[[noreturn]] void ThrowUnknownKey(const std::string& name, const CameraSettings& camera) {
     std::string known;
     for (const Key& key : Keys()) {
         known += std::string(known.empty() ? "" : ", ") + key.name;
     }
-    throw ToolError(ExitCode::kUsage,
-                    "unknown image setting '" + name + "' (known: " + known + ")");
+    throw ToolError(ExitCode::kUsage, "unknown setting '" + name + "' (image settings: " + known +
+                                          "; camera and log settings: " + camera.Names() + ")");
 }
 
 std::string Choices(const Key& key) {
@@ -133,6 +140,7 @@ int RunSettings(const std::string& settingsFile, const std::string& configuratio
             ExitCode::kUsage,
             "settings: give a configuration name such as NAME.1, not '" + configuration + "'");
     }
+    CameraSettings camera(settingsFile, CameraPart(configuration));
     // Every assignment is checked before anything is written.
     std::vector<std::pair<const Key*, std::string>> writes;
     for (const std::string& assignment : assignments) {
@@ -141,8 +149,15 @@ int RunSettings(const std::string& settingsFile, const std::string& configuratio
             throw ToolError(ExitCode::kUsage,
                             "settings: an assignment is KEY=VALUE, not '" + assignment + "'");
         }
-        const Key& key = FindKey(assignment.substr(0, equals));
-        writes.emplace_back(&key, StoredText(key, assignment.substr(equals + 1)));
+        const std::string name = assignment.substr(0, equals);
+        const std::string value = assignment.substr(equals + 1);
+        if (const Key* key = FindKey(name)) {
+            writes.emplace_back(key, StoredText(*key, value));
+        } else if (camera.Has(name)) {
+            camera.Set(name, value);
+        } else {
+            ThrowUnknownKey(name, camera);
+        }
     }
     for (const auto& [key, text] : writes) {
         if (!platform::WritePrivateProfileString(configuration, key->name, text, settingsFile)) {
@@ -151,6 +166,8 @@ int RunSettings(const std::string& settingsFile, const std::string& configuratio
         }
         console.Progress() << "set " << key->name << "=" << text << "\n";
     }
+    camera.Write(console.Progress());
     Show(console.Result(), settingsFile, configuration);
+    camera.Show(console.Result());
     return 0;
 }

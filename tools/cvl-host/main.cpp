@@ -18,6 +18,7 @@
 #include "tools/cvl-host/HostLibrary.h"
 #include "tools/cvl-host/HostSession.h"
 #include "tools/cvl-host/SettingsCommand.h"
+#include "tools/cvl-host/Version.h"
 
 namespace {
 
@@ -103,11 +104,15 @@ int RunCommand(HostSession& session, const CommandLine& line, const std::string&
 
 int RunWithDriver(const CommandLine& line, const std::string& systemDir, Console& console) {
     HostLibrary driver(line.global.library);
-    HostSession session(driver, console, line.global.verbose);
-    if (driver.initialize(systemDir.c_str(), &HostSession::OnDebugMessage) != 1) {
-        throw ToolError(ExitCode::kDriver,
-                        "the driver's initialize failed for the system directory " + systemDir +
-                            " (run with --verbose to see why)");
+    HostSession session(driver, console, line.global.verbose, systemDir);
+    session.Capture(true);
+    const bool initialized =
+        driver.initialize(systemDir.c_str(), &HostSession::OnDebugMessage) == 1;
+    session.Capture(false);
+    if (!initialized) {
+        throw session.Failure(
+            ExitCode::kDriver,
+            "the driver's initialize failed for the system directory " + systemDir);
     }
     const DriverFinalizer finalizer(driver);
     console.Progress() << "driver: " << line.global.library << "\nsystem: " << systemDir << "\n";
@@ -150,6 +155,9 @@ int main(int argc, char** argv) {
     const std::string defaultLibrary = DefaultLibraryPath();
     try {
         CommandLine line = ParseCommandLine({argv + 1, argv + argc}, defaultLibrary);
+        if (line.global.version) {
+            return PrintVersion(std::cout, line.global.library);
+        }
         if (line.global.help || line.command == "help") {
             return PrintHelp(line, defaultLibrary);
         }

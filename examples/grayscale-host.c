@@ -1,8 +1,8 @@
-/* A host program written the way an integrator writes one against the
+/* A grayscale host written the way an integrator writes one against the
  * installed driver, in plain C: it lists the camera configurations the driver
  * offers, opens the first one on port 1, grabs one image and reads it row by
- * row. Usage: consumer SYSTEM_DIR. Exits 0 only when a whole image showing
- * the laser line was read. */
+ * row. Usage: grayscale-host SYSTEM_DIR. Exits 0 only when a whole image
+ * showing the laser line was read. */
 
 /* Strict C99 hides the POSIX clock and thread calls without this. */
 #define _POSIX_C_SOURCE 200809L
@@ -52,7 +52,7 @@ static int GrabOneImage(const char* camera) {
     unsigned char* row = NULL;
     int ok = 0;
     if (openCVLPort(0, 1, camera, size) != 1) {
-        fprintf(stderr, "consumer: cannot open %s on port 1\n", camera);
+        fprintf(stderr, "grayscale-host: cannot open %s on port 1\n", camera);
         return 0;
     }
     if (setCompleteCallback(0, 1, OnImageComplete) == 1 && doCVLGrab(0, 1) == 1 &&
@@ -69,7 +69,7 @@ static int GrabOneImage(const char* camera) {
     }
     closeCVLPort(0, 1);
     if (!ok || lit == 0) {
-        fprintf(stderr, "consumer: no image read from %s\n", camera);
+        fprintf(stderr, "grayscale-host: no image read from %s\n", camera);
         return 0;
     }
     printf("grabbed a %d x %d image from %s, %ld pixels on the laser line\n", size[0], size[1],
@@ -81,11 +81,11 @@ int main(int argc, char** argv) {
     char camera[256];
     int ok = 0;
     if (argc != 2) {
-        fprintf(stderr, "usage: consumer SYSTEM_DIR\n");
+        fprintf(stderr, "usage: grayscale-host SYSTEM_DIR\n");
         return 2;
     }
     if (initialize(argv[1], NULL) != 1) {
-        fprintf(stderr, "consumer: initialize failed\n");
+        fprintf(stderr, "grayscale-host: initialize failed\n");
         return 1;
     }
     const int count = getCVLNoOfSupportedCameras();
