@@ -70,7 +70,7 @@ void ImageAdapter3D::CreateHelpers(const ImageSource& image) {
     const int32_t scans = camera_.scansPerBuffer;
     width_ = image.FindSubComponent(format).getWidth();
     height_ = 1;
-    imageBuffer_ = std::make_unique<ImageBuffer>(pointBits_, width_, static_cast<uint32_t>(scans));
+    CreateImages(pointBits_, width_, static_cast<uint32_t>(scans));
 
     mainHelper_ = CreateCalibratedHelper(image);
     if (!mainHelper_) {
@@ -113,7 +113,7 @@ std::unique_ptr<ExtractionHelper> ImageAdapter3D::CreateCalibratedHelper(const I
             *camera_.dataFormat, image, camera_.scansPerBuffer, calibrationData);
         if (Enabled(parameters_, "RectificationFilter")) {
             auto rectified = std::make_unique<RectificationFilter>(std::move(calibration),
-                                                                   imageBuffer_->GetWidth());
+                                                                   FrontImage().GetWidth());
             calibration_ = "millimetres, rectified";
             return rectified;
         }
@@ -187,8 +187,8 @@ boost::shared_ptr<const icon::IconBuffer> ImageAdapter3D::NextBuffer() {
 }
 
 // Each step runs over the whole buffer before the next begins. A step that
-// throws ends the buffer: no host callback, and the image and its width stay
-// those of the last good buffer unless the filling had begun.
+// throws ends the buffer: no host callback, and the host keeps reading the
+// last good cloud, which lies in the other image.
 void ImageAdapter3D::ProcessOneBuffer(const icon::IconBuffer& buffer) {
     yHelper_->Extract(buffer);
     mainHelper_->Extract(buffer);
@@ -197,10 +197,7 @@ void ImageAdapter3D::ProcessOneBuffer(const icon::IconBuffer& buffer) {
         intensityHelper_->Extract(buffer);
     }
     CountOvertrigs(*yHelper_);
-    {
-        boost::unique_lock<DriverSharedMutex> writing(imageLock_);
-        width_ = BuildPoints();
-    }
+    backWidth_ = BuildPoints();
     NotifyCorvaneImageComplete();
 }
 
@@ -209,7 +206,16 @@ int32_t ImageAdapter3D::BuildPoints() {
                                withContrastIntensity_ ? contrastHelper_.get() : nullptr,
                                withContrastIntensity_ ? intensityHelper_.get() : nullptr};
     const HeightWindow window{minHeight_, maxHeight_, laserCompensation_, laserPlaneAngle_};
-    return static_cast<int32_t>(::BuildPoints(*imageBuffer_, helpers, window));
+    return static_cast<int32_t>(::BuildPoints(BackImage(), helpers, window));
+}
+
+// Readers of the front image hold the lock shared: once the images have
+// changed places under the exclusive hold, no reader is left in the image the
+// next cloud is written into.
+void ImageAdapter3D::ShowBackImage() {
+    boost::unique_lock<DriverSharedMutex> changing(imageLock_);
+    ImageAdapter::ShowBackImage();
+    width_ = backWidth_;
 }
 
 ImageRow ImageAdapter3D::GetRow(int32_t row) {
@@ -222,8 +228,8 @@ ImageRow ImageAdapter3D::GetRow(int32_t row) {
                            .str();
         return view;
     }
-    view.data = imageBuffer_->GetData();
-    view.bytes =
-        static_cast<size_t>(width_.load()) * static_cast<size_t>(imageBuffer_->GetBytesPerPixel());
+    ImageBuffer& image = GetImageBuffer();
+    view.data = image.GetData();
+    view.bytes = static_cast<size_t>(width_.load()) * static_cast<size_t>(image.GetBytesPerPixel());
     return view;
 }

@@ -39,8 +39,8 @@ class ImageAdapter3D : public ImageAdapter {
     int32_t GetBitsPerPixel() const override { return pointBits_; }
     // Queues the buffer for the processing thread and returns at once.
     void ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) override;
-    // Row 0 holds the kept points of the last image; the image is not
-    // rewritten while the row is copied.
+    // Row 0 holds the kept points of the last cloud announced; the next one is
+    // built in the other image.
     ImageRow GetRow(int32_t row) override;
     // What Y measures ("Y:") and whether the points are calibrated
     // ("Calibration:"; "FAILED" and the reason when the camera could not give
@@ -57,8 +57,10 @@ class ImageAdapter3D : public ImageAdapter {
     // Waits for the next buffer; null once a stop is requested.
     boost::shared_ptr<const icon::IconBuffer> NextBuffer();
     void ProcessOneBuffer(const icon::IconBuffer& buffer);
-    // Fills every coordinate, compensates and filters: the image's new points.
+    // Fills every coordinate of the back image, compensates and filters: the
+    // image's new points.
     int32_t BuildPoints();
+    void ShowBackImage() override;
 
     const int32_t pointBits_;
     const bool withContrastIntensity_;
@@ -77,8 +79,10 @@ class ImageAdapter3D : public ImageAdapter {
     double minHeight_ = 0.0;
     double maxHeight_ = 0.0;
 
-    // Held exclusively by the processing thread while it writes the image and
-    // its width, shared by a host thread while it copies a row.
+    // Points of the back image. Processing thread only.
+    int32_t backWidth_ = 0;
+    // Held exclusively while the images change places and the width with
+    // them, shared by a host thread while it copies a row.
     DriverSharedMutex imageLock_;
 
     // Guards `queue_` and `stopRequested_`; never held while a buffer is
