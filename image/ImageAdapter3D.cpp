@@ -2,7 +2,6 @@
 
 #include <boost/format.hpp>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -58,6 +57,12 @@ ImageAdapter3D::~ImageAdapter3D() {
     }
     queueNotEmpty_.notify_one();
     thread_.join();
+    {
+        std::lock_guard<DriverMutex> lock(cloudMutex_);
+        stopAnnouncing_ = true;
+    }
+    cloudChanged_.notify_all();
+    announcer_.join();
     // Buffers the thread did not take go back to the camera unprocessed; the
     // camera's hand-off waits for exactly this.
     queue_.clear();
@@ -132,7 +137,8 @@ std::string ImageAdapter3D::ImageFacts() const {
 }
 
 void ImageAdapter3D::Start() {
-    thread_ = std::thread(std::ref(*this));
+    announcer_ = std::thread([this] { Announce(); });
+    thread_ = std::thread([this] { Process(); });
 }
 
 void ImageAdapter3D::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
@@ -143,17 +149,16 @@ void ImageAdapter3D::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buf
     queueNotEmpty_.notify_one();
 }
 
-void ImageAdapter3D::operator()() {
-    // The host's completion callback runs on this thread: marked for the
-    // thread's whole life, so closing this camera or finalizing the driver
-    // from there is refused rather than joining this very thread.
+// Marked as a hand-off, as the announcing thread is: a host procedure called
+// for its log lines may call back into the driver.
+void ImageAdapter3D::Process() {
     HandOffMark mark(camera_);
     DriverContext* context = DriverContext::Instance();
     WriteLog(context, 2, "ImageAdapter3D processing thread started, port=%d", port_);
     while (boost::shared_ptr<const icon::IconBuffer> buffer = NextBuffer()) {
         WriteLog(context, 3, "ImageAdapter3D starting to process buffer, port=%d", port_);
         try {
-            ProcessOneBuffer(*buffer);
+            ProcessOneBuffer(std::move(buffer));
         } catch (const std::exception& e) {
             WriteLog(context, 1, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
                      port_, e.what());
@@ -189,16 +194,59 @@ boost::shared_ptr<const icon::IconBuffer> ImageAdapter3D::NextBuffer() {
 // Each step runs over the whole buffer before the next begins. A step that
 // throws ends the buffer: no host callback, and the host keeps reading the
 // last good cloud, which lies in the other image.
-void ImageAdapter3D::ProcessOneBuffer(const icon::IconBuffer& buffer) {
-    yHelper_->Extract(buffer);
-    mainHelper_->Extract(buffer);
+// The buffer goes back to the camera as soon as the cloud is built: the
+// camera's other ports need not wait for this port's host.
+void ImageAdapter3D::ProcessOneBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
+    yHelper_->Extract(*buffer);
+    mainHelper_->Extract(*buffer);
     if (withContrastIntensity_) {
-        contrastHelper_->Extract(buffer);
-        intensityHelper_->Extract(buffer);
+        contrastHelper_->Extract(*buffer);
+        intensityHelper_->Extract(*buffer);
     }
     CountOvertrigs(*yHelper_);
-    backWidth_ = BuildPoints();
-    NotifyCorvaneImageComplete();
+    BeginBuilding();
+    const int32_t points = BuildPoints();
+    buffer.reset();
+    CloudBuilt(points);
+}
+
+// The back image is written only while no announcement is taking it: the
+// images change places between the two.
+void ImageAdapter3D::BeginBuilding() {
+    std::unique_lock<DriverMutex> lock(cloudMutex_);
+    cloudChanged_.wait(lock, [this] { return !announcing_; });
+    building_ = true;
+    cloudReady_ = false;
+}
+
+void ImageAdapter3D::CloudBuilt(int32_t points) {
+    {
+        std::lock_guard<DriverMutex> lock(cloudMutex_);
+        backWidth_ = points;
+        building_ = false;
+        cloudReady_ = true;
+    }
+    cloudChanged_.notify_all();
+}
+
+// While the host's callback runs here, clouds go on being built into the back
+// image; the newest is announced when the callback returns. A cloud still
+// waiting when the adapter goes is announced first.
+void ImageAdapter3D::Announce() {
+    HandOffMark mark(camera_);
+    for (;;) {
+        {
+            std::unique_lock<DriverMutex> lock(cloudMutex_);
+            cloudChanged_.wait(lock,
+                               [this] { return (cloudReady_ && !building_) || stopAnnouncing_; });
+            if (!cloudReady_ || building_) {
+                return;
+            }
+            cloudReady_ = false;
+            announcing_ = true;
+        }
+        NotifyCorvaneImageComplete();
+    }
 }
 
 int32_t ImageAdapter3D::BuildPoints() {
@@ -213,9 +261,14 @@ int32_t ImageAdapter3D::BuildPoints() {
 // changed places under the exclusive hold, no reader is left in the image the
 // next cloud is written into.
 void ImageAdapter3D::ShowBackImage() {
-    boost::unique_lock<DriverSharedMutex> changing(imageLock_);
-    ImageAdapter::ShowBackImage();
-    width_ = backWidth_;
+    {
+        std::lock_guard<DriverMutex> lock(cloudMutex_);
+        boost::unique_lock<DriverSharedMutex> changing(imageLock_);
+        ImageAdapter::ShowBackImage();
+        width_ = backWidth_;
+        announcing_ = false;
+    }
+    cloudChanged_.notify_all();
 }
 
 ImageRow ImageAdapter3D::GetRow(int32_t row) {

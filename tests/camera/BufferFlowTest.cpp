@@ -156,3 +156,43 @@ TEST_F(BufferFlow, TwoPortsOfACameraReadOnAnotherThreadGetWholeImages) {
     EXPECT_EQ(toJudge, judged);
     EXPECT_EQ(0, torn);
 }
+
+// The 3D port used to give its buffer back only after its host's callback,
+// so a slow 3D host held up every image of the camera's other ports.
+TEST_F(BufferFlow, ASlowThreeDHostDoesNotSlowTheGrayscalePortOfItsCamera) {
+    Start();
+    ImageSettings(kCameraA, 2, "ImageFormat=3D (XYZ)\n");
+    context_->logLevel = 1;
+    OpenPort(1, kCameraA, 1);
+    OpenPort(2, kCameraA, 2);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool insideSlowCallback = false;
+    bool release = false;
+    onImage = [&](int port) {
+        if (port != 2) {
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        insideSlowCallback = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
+    };
+    ASSERT_EQ(1, setProperty(0, 1, "continuous", 1));
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(
+            changed.wait_for(lock, std::chrono::seconds(10), [&] { return insideSlowCallback; }));
+    }
+    const int before = ImagesAnnounced(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int during = ImagesAnnounced(1) - before;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    ASSERT_EQ(1, setProperty(0, 1, "continuous", 0));
+    // 625 buffers a second reach the camera; a loaded machine hands on fewer.
+    EXPECT_GT(during, 50) << "grayscale images in half a second of a 3D callback";
+}
