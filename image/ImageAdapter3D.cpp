@@ -76,6 +76,8 @@ void ImageAdapter3D::CreateHelpers(const ImageSource& image) {
     width_ = image.FindSubComponent(format).getWidth();
     height_ = 1;
     CreateImages(pointBits_, width_, static_cast<uint32_t>(scans));
+    // No cloud yet, so no points: zeros are no point a camera measured.
+    width_ = 0;
 
     mainHelper_ = CreateCalibratedHelper(image);
     if (!mainHelper_) {

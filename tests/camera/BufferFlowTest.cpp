@@ -196,3 +196,30 @@ TEST_F(BufferFlow, ASlowThreeDHostDoesNotSlowTheGrayscalePortOfItsCamera) {
     // 625 buffers a second reach the camera; a loaded machine hands on fewer.
     EXPECT_GT(during, 50) << "grayscale images in half a second of a 3D callback";
 }
+
+// A 3D port used to answer the sensor's width and that many (0, 0, 0) points
+// before its first cloud, and a reopened port the last session's image.
+TEST_F(BufferFlow, APortShowsNothingBeforeItsFirstImage) {
+    Start();
+    ImageSettings(kCameraA, 2, "ImageFormat=3D (XYZ)\n");
+    const int width = OpenPort(1, kCameraA, 1).first;
+    int size[2] = {-1, -1};
+    ASSERT_EQ(1, openCVLPort(0, 2, "192.168.0.10.2", size));
+    EXPECT_EQ(0, size[0]) << "no points yet";
+    ASSERT_EQ(1, setCompleteCallback(0, 2, &CameraFixture::OnImageComplete));
+    EXPECT_EQ(0, Property(2, "Width"));
+    float point[3] = {-1.0f, -1.0f, -1.0f};
+    getCVLGrabRow(0, 2, point, 0, 0, 0);
+    EXPECT_EQ(-1.0f, point[2]) << "no point is copied";
+
+    ASSERT_EQ(1, doCVLGrab(0, 1));
+    ASSERT_TRUE(WaitForImages(1, 1));
+    ASSERT_NE(Image(static_cast<size_t>(width * kScans), 0), ReadRows(1, width));
+    closeCVLPort(0, 1);
+    OpenPort(1, kCameraA, 1);
+    EXPECT_EQ(Image(static_cast<size_t>(width * kScans), 0), ReadRows(1, width))
+        << "a reopened port is a fresh port";
+    ASSERT_EQ(1, setProperty(0, 1, "continuous", 1));
+    ASSERT_TRUE(WaitForImages(2, 2));
+    EXPECT_GT(Property(2, "Width"), 0) << "a cloud has come";
+}
