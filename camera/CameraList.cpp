@@ -63,6 +63,18 @@ CameraList::Hold::~Hold() {
 }
 
 CameraList::Hold CameraList::GetInstance() {
+    if (DriverContext::Instance()->finalized) {
+        throw std::runtime_error(
+            "CameraList::GetInstance: ERROR: the driver is finalized; call initialize first");
+    }
+    return Acquire();
+}
+
+CameraList::Hold CameraList::GetInstanceForListing() {
+    return Acquire();
+}
+
+CameraList::Hold CameraList::Acquire() {
     Lifetime& lifetime = TheLifetime();
     std::lock_guard<DriverMutex> lock(lifetime.mutex);
     if (lifetime.destroying) {

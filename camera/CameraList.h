@@ -41,8 +41,12 @@ class CameraList {
     };
 
     // The list, created on first use, held for the caller. Throws while the
-    // list is being destroyed.
+    // list is being destroyed, and after the last finalize until the next
+    // initialize.
     static Hold GetInstance();
+    // The same for the two listing calls, which also answer after the last
+    // finalize: they open no camera.
+    static Hold GetInstanceForListing();
     // Deletes the list and every camera in it, on this thread, once no entry
     // point holds it; entry points that start meanwhile fail. The next
     // GetInstance starts afresh. Throws, changing nothing, inside a completion
@@ -90,6 +94,7 @@ class CameraList {
 
   private:
     CameraList();
+    static Hold Acquire();
     // Cameras found on the network, none when discovery fails.
     std::vector<std::unique_ptr<Camera>> Discover();
     // Starts a discovery; false when cameras are known already.

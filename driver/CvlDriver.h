@@ -3,6 +3,16 @@
 // The CVL driver interface: the 18 functions a host calls, and its two
 // callback types. Installed as <vavezaz/CvlDriver.h>; it includes nothing and
 // compiles as C and as C++.
+//
+// initialize and finalize nest by count. The finalize that ends the last
+// initialize closes every camera. From then until the next initialize, every
+// call that names a port or a camera (openCVLPort, closeCVLPort, doCVLGrab,
+// getCVLGrabRow, setCompleteCallback, getProperty, getPropertyRange,
+// setProperty, configureCamera) is refused: it answers its failure result
+// (0; 1 for configureCamera; nothing for closeCVLPort) and logs a level 1
+// line saying the driver is finalized. getCVLNoOfSupportedCameras and
+// getCVLCameraConfigNames still answer. A host that never calls initialize,
+// and sets the system directory and debug procedure itself, is not refused.
 
 #ifdef __cplusplus
 extern "C" {
@@ -36,6 +46,9 @@ CVL_EXPORT const char** getCVLCameraConfigNames(void);
 CVL_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize);
 CVL_EXPORT void closeCVLPort(int grabberNo, int portNo);
 CVL_EXPORT int doCVLGrab(int grabberNo, int portNo);
+/* Copies a row of the image last announced by the port's completion
+   callback; it is not written to until the port's next callback. A 3D port
+   has one row, of "Width" points, none before its first cloud. */
 CVL_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* buffer, int row, int firstColumn,
                              int lastColumn);
 CVL_EXPORT int setHWTrigger(int grabberNo, int portNo);
@@ -43,6 +56,7 @@ CVL_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallback c
 CVL_EXPORT int getProperty(int grabberNo, int portNo, const char* property, int* value);
 CVL_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum,
                                 int* maximum);
+/* A value outside the setting's range is refused (0, with a level 1 line). */
 CVL_EXPORT int setProperty(int grabberNo, int portNo, const char* property, int value);
 CVL_EXPORT int configureCamera(HWND parent, const char* cameraName);
 
