@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "camera/Camera.h"
+#include "camera/CameraList.h"
 #include "config/CameraDefaults.h"
 #include "config/Param.h"
 #include "config/dialog/DialogService.h"
@@ -26,6 +27,21 @@ const char* const kLogIntoFileDescription =
 // One configuration dialog at a time in the process, whichever host thread
 // and camera ask: a second request fails while the first is open.
 std::mutex dialogOpen;
+
+const char* const kEndedByFinalize =
+    "Camera::Configure: WARNING: the driver was finalized while the configuration dialog was "
+    "open; it ended as Cancel by finalize and nothing was saved\n";
+
+// Shows a modal window with the camera list let go, so that finalize does
+// not wait for the user. `kept` turns false when the list, and this camera
+// with it, went meanwhile: the caller then touches nothing of the camera.
+template <typename Show>
+bool LettingTheListGo(Show show, bool* kept) {
+    CameraList::UserWait wait;
+    const bool answer = show();
+    *kept = wait.Resume();
+    return answer;
+}
 
 // "LogIntoFile" lives only in memory: the settings file never holds it and
 // the dialog's values reach only the file. Shown read-only, with how it is
@@ -75,18 +91,38 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
     const std::string title =
         (boost::format("Configure camera: %s.%s") % state_.name % imageName).str();
     DialogService& dialogs = GetDialogService();
-    if (grabPending_ && !dialogs.Confirm(parent, kRunningText, title)) {
+    bool kept = true;
+    const bool goOn =
+        !grabPending_ ||
+        LettingTheListGo([&] { return dialogs.Confirm(parent, kRunningText, title); }, &kept);
+    if (!kept) {
+        WriteLog(DriverContext::Instance(), 1, "%s", kEndedByFinalize);
+        return false;
+    }
+    if (!goOn) {
         return false;
     }
     CameraParameters cameraSet = CameraWorkingCopy();
     CameraParameters imageSet = ImageWorkingCopy(title, imageName);
     ShowLogSettingsInForce(cameraSet, *context_);
-    bool result = false;
-    if (dialogs.RunSheet(parent, title, cameraSet, imageSet)) {
-        result = SaveConfiguration(parent, title, cameraSet, imageSet);
+    const bool confirmed = LettingTheListGo(
+        [&] { return dialogs.RunSheet(parent, title, cameraSet, imageSet); }, &kept);
+    if (!kept) {
+        WriteLog(DriverContext::Instance(), 1, "%s", kEndedByFinalize);
+        return false;
     }
+    const bool result = confirmed && SaveConfiguration(parent, title, cameraSet, imageSet);
     WriteLog(context_, 2, "Camera::Configure: leaving\n");
     return result;
+}
+
+bool Camera::EndOpenDialog() {
+    std::unique_lock<std::mutex> probe(dialogOpen, std::try_to_lock);
+    if (probe.owns_lock()) {
+        return false;
+    }
+    GetDialogService().EndOpenDialogs();
+    return true;
 }
 
 CameraParameters Camera::CameraWorkingCopy() {
@@ -123,12 +159,17 @@ bool Camera::SaveConfiguration(HWND parent, const std::string& title, CameraPara
         WriteLog(context_, 1,
                  "Camera::Configure: ERROR: the settings of camera %s could not be saved to %s\n",
                  state_.name.c_str(), path.c_str());
-        dialogs.Notify(parent,
-                       "The settings could not be saved to " + path +
-                           ".\nThe file keeps the values it had. Make sure the file and its "
-                           "directory can be written and the disk is not full, then configure "
-                           "the camera again.",
-                       title);
+        const std::string notice =
+            "The settings could not be saved to " + path +
+            ".\nThe file keeps the values it had. Make sure the file and its directory can be "
+            "written and the disk is not full, then configure the camera again.";
+        bool kept = true;
+        LettingTheListGo(
+            [&] {
+                dialogs.Notify(parent, notice, title);
+                return true;
+            },
+            &kept);
         return false;
     }
     size_t ports = 0;
@@ -142,7 +183,17 @@ bool Camera::SaveConfiguration(HWND parent, const std::string& title, CameraPara
         restart = ports > 1 && NeedsRestart(cameraSet, state_.parameters);
     }
     if (restart) {
-        dialogs.Notify(parent, kRestartText, title);
+        bool kept = true;
+        LettingTheListGo(
+            [&] {
+                dialogs.Notify(parent, kRestartText, title);
+                return true;
+            },
+            &kept);
+        // A finalize meanwhile has closed the camera, and taken it away.
+        if (!kept) {
+            return true;
+        }
         WriteLog(context_, 2,
                  "WARNING: Camera configuration file changed. All cameras must be restarted.");
         Close(-1);

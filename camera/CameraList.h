@@ -40,6 +40,28 @@ class CameraList {
         CameraList* list_;
     };
 
+    // Lets go of the holds of the calling thread while it waits for the user
+    // in a modal window: finalize need not wait for a user, and destroys the
+    // list meanwhile if it comes. Bound to the thread that made it.
+    class UserWait {
+      public:
+        UserWait();
+        ~UserWait();
+        UserWait(const UserWait&) = delete;
+        UserWait& operator=(const UserWait&) = delete;
+
+        // Takes the holds back. False when the list went, or is going,
+        // meanwhile: nothing reached through them may be used again, and the
+        // thread takes no new hold before they are gone.
+        bool Resume();
+
+      private:
+        int parked_;
+        uint64_t generation_;
+        bool resumed_ = false;
+        bool kept_ = false;
+    };
+
     // The list, created on first use, held for the caller. Throws while the
     // list is being destroyed, and after the last finalize until the next
     // initialize.

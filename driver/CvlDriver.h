@@ -36,6 +36,8 @@ typedef int (*CompleteCallback)(int grabberNo, int portNo);
 #endif
 
 CVL_EXPORT int initialize(const char* systemPath, DebugMsgProc proc);
+/* Closes every camera when it ends the last initialize; a configuration
+   dialog still open then ends as Cancel would, and nothing of it is saved. */
 CVL_EXPORT int finalize(void);
 CVL_EXPORT int setSystemPath(const char* path);
 CVL_EXPORT void setDebugMsgProc(DebugMsgProc proc);

@@ -168,6 +168,10 @@ std::unique_lock<std::recursive_mutex> LockLifetime() {
 // came after would open a camera that no finalize closes.
 void DestroyCameraList(DriverContext* context) {
     context->finalized = true;
+    if (Camera::EndOpenDialog()) {
+        WriteLog(context, 1,
+                 "finalize: WARNING: a configuration dialog is open; it ends as Cancel\n");
+    }
     try {
         CameraList::DestroyInstance();
     } catch (...) {
