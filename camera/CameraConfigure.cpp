@@ -1,6 +1,7 @@
 // The configuration dialog of a camera: working copies of its settings, the
 // dialog over them, and what becomes of the values the user confirms.
 
+#include <atomic>
 #include <boost/format.hpp>
 #include <mutex>
 #include <stdexcept>
@@ -27,6 +28,15 @@ const char* const kLogIntoFileDescription =
 // One configuration dialog at a time in the process, whichever host thread
 // and camera ask: a second request fails while the first is open.
 std::mutex dialogOpen;
+// Whether a dialog holds dialogOpen, for finalize on any thread, also on the
+// dialog's own (from the host's debug procedure), where the mutex cannot be
+// tried.
+std::atomic<bool> dialogShown{false};
+
+struct DialogShown {
+    DialogShown() { dialogShown = true; }
+    ~DialogShown() { dialogShown = false; }
+};
 
 const char* const kEndedByFinalize =
     "Camera::Configure: WARNING: the driver was finalized while the configuration dialog was "
@@ -83,6 +93,7 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
         throw std::runtime_error(
             "Camera::Configure: another configuration dialog is open; close it first");
     }
+    const DialogShown shown;
     if (context_->GetSystemPath().empty()) {
         throw std::runtime_error(
             "Camera::Configure: the host has set no system directory, so no settings file can be "
@@ -117,8 +128,7 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
 }
 
 bool Camera::EndOpenDialog() {
-    std::unique_lock<std::mutex> probe(dialogOpen, std::try_to_lock);
-    if (probe.owns_lock()) {
+    if (!dialogShown) {
         return false;
     }
     GetDialogService().EndOpenDialogs();
