@@ -95,7 +95,13 @@ class Camera {
     bool GetProperty(int32_t port, const std::string& property, int32_t* value);
     bool SetProperty(int32_t port, const std::string& property, int32_t value);
     bool GetRange(int32_t port, const std::string& property, int32_t* minimum, int32_t* maximum);
+    // Shows the configuration dialog; the camera list is let go while it is
+    // open (see CameraList::UserWait), so the camera may be gone when the
+    // user answers, and then nothing is saved.
     bool Configure(HWND parent, const std::string& imageName);
+    // Ends the configuration dialog open in the process, if any, as Cancel
+    // would; true when one was open.
+    static bool EndOpenDialog();
 
     const std::string& GetName() const { return state_.name; }
     bool HasName(const std::string& hostName) const;
@@ -111,8 +117,6 @@ class Camera {
     // The configuration dialog's working copies and what becomes of them.
     CameraParameters CameraWorkingCopy();
     CameraParameters ImageWorkingCopy(const std::string& title, const std::string& imageName);
-    // Answers the empty text when both sets were saved, else the notice.
-    std::string SaveConfiguration(CameraParameters& cameraSet, CameraParameters& imageSet);
     void RestartIfNeeded(HWND parent, const std::string& title, const CameraParameters& cameraSet);
     void SetUpFirstPort(int32_t port);
     void AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize);

@@ -1,11 +1,13 @@
 // The configuration dialog of a camera: working copies of its settings, the
 // dialog over them, and what becomes of the values the user confirms.
 
+#include <atomic>
 #include <boost/format.hpp>
 #include <mutex>
 #include <stdexcept>
 
 #include "camera/Camera.h"
+#include "camera/CameraList.h"
 #include "config/CameraDefaults.h"
 #include "config/Param.h"
 #include "config/dialog/DialogService.h"
@@ -26,6 +28,57 @@ const char* const kLogIntoFileDescription =
 // One configuration dialog at a time in the process, whichever host thread
 // and camera ask: a second request fails while the first is open.
 std::mutex dialogOpen;
+// Whether a dialog holds dialogOpen, for finalize on any thread, also on the
+// dialog's own (from the host's debug procedure), where the mutex cannot be
+// tried.
+std::atomic<bool> dialogShown{false};
+
+// Set when finalize ends the open dialog: what the dialog answers after that
+// is not kept.
+std::atomic<bool> dialogEnded{false};
+
+struct DialogShown {
+    DialogShown() {
+        dialogEnded = false;
+        dialogShown = true;
+    }
+    ~DialogShown() { dialogShown = false; }
+};
+
+const char* const kSavedBeforeFinalize =
+    "Camera::Configure: WARNING: the driver was finalized while the configuration dialog was "
+    "open; the values confirmed before were saved\n";
+const char* const kEndedByFinalize =
+    "Camera::Configure: WARNING: the driver was finalized while the configuration dialog was "
+    "open; it ended as Cancel by finalize and nothing was saved\n";
+
+// Shows a modal window with the camera list let go, so that finalize does
+// not wait for the user. `kept` turns false when the list, and this camera
+// with it, went meanwhile: the caller then touches nothing of the camera.
+template <typename Show>
+bool LettingTheListGo(Show show, bool* kept) {
+    CameraList::UserWait wait;
+    const bool answer = show();
+    *kept = wait.Resume();
+    return answer;
+}
+
+// Answers the empty text when both sets were saved, else the notice for the
+// user.
+std::string SaveWorkingCopies(CameraParameters& cameraSet, CameraParameters& imageSet,
+                              const std::string& camera) {
+    if (cameraSet.Save() && imageSet.Save()) {
+        return "";
+    }
+    DriverContext* context = DriverContext::Instance();
+    const std::string path = context->SettingsFilePath();
+    WriteLog(context, 1,
+             "Camera::Configure: ERROR: the settings of camera %s could not be saved to %s\n",
+             camera.c_str(), path.c_str());
+    return "The settings could not be saved to " + path +
+           ".\nMake sure the file is not read-only, the file and its directory can be written "
+           "and the disk is not full, then press OK again, or Cancel to drop the changes.";
+}
 
 // "LogIntoFile" lives only in memory: the settings file never holds it and
 // the dialog's values reach only the file. Shown read-only, with how it is
@@ -67,6 +120,7 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
         throw std::runtime_error(
             "Camera::Configure: another configuration dialog is open; close it first");
     }
+    const DialogShown shown;
     if (context_->GetSystemPath().empty()) {
         throw std::runtime_error(
             "Camera::Configure: the host has set no system directory, so no settings file can be "
@@ -75,21 +129,48 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
     const std::string title =
         (boost::format("Configure camera: %s.%s") % state_.name % imageName).str();
     DialogService& dialogs = GetDialogService();
-    if (grabPending_ && !dialogs.Confirm(parent, kRunningText, title)) {
+    bool kept = true;
+    const bool goOn =
+        !grabPending_ ||
+        LettingTheListGo([&] { return dialogs.Confirm(parent, kRunningText, title); }, &kept);
+    if (!kept) {
+        WriteLog(DriverContext::Instance(), 1, "%s", kEndedByFinalize);
+        return false;
+    }
+    if (!goOn) {
         return false;
     }
     CameraParameters cameraSet = CameraWorkingCopy();
     CameraParameters imageSet = ImageWorkingCopy(title, imageName);
     ShowLogSettingsInForce(cameraSet, *context_);
     // The sheet keeps the values before it closes, so that a file that cannot
-    // be written is reported over the open sheet and no edit is lost.
-    const SheetSaver save = [&] { return SaveConfiguration(cameraSet, imageSet); };
-    const bool saved = dialogs.RunSheet(parent, title, cameraSet, imageSet, save);
-    if (saved) {
+    // be written is reported over the open sheet and no edit is lost. It runs
+    // while the camera list is let go, so it reaches nothing of the camera,
+    // and after finalize has ended the dialog it keeps nothing.
+    const SheetSaver save = [&cameraSet, &imageSet, name = state_.name] {
+        return dialogEnded ? std::string() : SaveWorkingCopies(cameraSet, imageSet, name);
+    };
+    const bool confirmed = LettingTheListGo(
+        [&] { return dialogs.RunSheet(parent, title, cameraSet, imageSet, save); }, &kept);
+    if (!kept) {
+        WriteLog(DriverContext::Instance(), 1, "%s",
+                 confirmed ? kSavedBeforeFinalize : kEndedByFinalize);
+        return false;
+    }
+    if (confirmed) {
         RestartIfNeeded(parent, title, cameraSet);
     }
     WriteLog(context_, 2, "Camera::Configure: leaving\n");
-    return saved;
+    return confirmed;
+}
+
+bool Camera::EndOpenDialog() {
+    if (!dialogShown) {
+        return false;
+    }
+    dialogEnded = true;
+    GetDialogService().EndOpenDialogs();
+    return true;
 }
 
 CameraParameters Camera::CameraWorkingCopy() {
@@ -118,19 +199,6 @@ CameraParameters Camera::ImageWorkingCopy(const std::string& title, const std::s
     return copy;
 }
 
-std::string Camera::SaveConfiguration(CameraParameters& cameraSet, CameraParameters& imageSet) {
-    if (cameraSet.Save() && imageSet.Save()) {
-        return "";
-    }
-    const std::string path = context_->SettingsFilePath();
-    WriteLog(context_, 1,
-             "Camera::Configure: ERROR: the settings of camera %s could not be saved to %s\n",
-             state_.name.c_str(), path.c_str());
-    return "The settings could not be saved to " + path +
-           ".\nMake sure the file is not read-only, the file and its directory can be written "
-           "and the disk is not full, then press OK again, or Cancel to drop the changes.";
-}
-
 void Camera::RestartIfNeeded(HWND parent, const std::string& title,
                              const CameraParameters& cameraSet) {
     size_t ports = 0;
@@ -144,7 +212,17 @@ void Camera::RestartIfNeeded(HWND parent, const std::string& title,
         restart = ports > 1 && NeedsRestart(cameraSet, state_.parameters);
     }
     if (restart) {
-        GetDialogService().Notify(parent, kRestartText, title);
+        bool kept = true;
+        LettingTheListGo(
+            [&] {
+                GetDialogService().Notify(parent, kRestartText, title);
+                return true;
+            },
+            &kept);
+        // A finalize meanwhile has closed the camera, and taken it away.
+        if (!kept) {
+            return;
+        }
         WriteLog(context_, 2,
                  "WARNING: Camera configuration file changed. All cameras must be restarted.");
         Close(-1);

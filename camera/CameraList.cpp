@@ -28,6 +28,9 @@ struct Lifetime {
     std::atomic<CameraList*> list{nullptr};
     int holds = 0;
     bool destroying = false;
+    // Counts the lists destroyed: a hold let go while the user decides
+    // belongs to the list of its generation only.
+    uint64_t generation = 0;
 };
 
 Lifetime& TheLifetime() {
@@ -37,6 +40,9 @@ Lifetime& TheLifetime() {
 
 // Holds of the list taken on this thread and not yet released.
 thread_local int holdsOnThisThread = 0;
+// Of those, the ones whose list went while this thread waited for the user:
+// they no longer count in the lifetime.
+thread_local int lostHoldsOnThisThread = 0;
 
 // "<model> - <MAC from its last byte to its first, lowercase hex>".
 std::string DiscoveredCameraName(const icon::DeviceDescription& device) {
@@ -53,6 +59,11 @@ CameraList::Hold::~Hold() {
     if (list_ == nullptr) {
         return;
     }
+    if (lostHoldsOnThisThread > 0) {
+        --lostHoldsOnThisThread;
+        --holdsOnThisThread;
+        return;
+    }
     Lifetime& lifetime = TheLifetime();
     {
         std::lock_guard<DriverMutex> lock(lifetime.mutex);
@@ -63,6 +74,52 @@ CameraList::Hold::~Hold() {
 }
 
 CameraList::Hold CameraList::GetInstance() {
+    if (DriverContext::Instance()->finalized) {
+        throw std::runtime_error(
+            "CameraList::GetInstance: ERROR: the driver is finalized; call initialize first");
+    }
+    return Acquire();
+}
+
+CameraList::Hold CameraList::GetInstanceForListing() {
+    return Acquire();
+}
+
+CameraList::UserWait::UserWait() : parked_(holdsOnThisThread) {
+    Lifetime& lifetime = TheLifetime();
+    {
+        std::lock_guard<DriverMutex> lock(lifetime.mutex);
+        lifetime.holds -= parked_;
+        generation_ = lifetime.generation;
+    }
+    lifetime.released.notify_all();
+}
+
+CameraList::UserWait::~UserWait() {
+    Resume();
+}
+
+bool CameraList::UserWait::Resume() {
+    if (resumed_) {
+        return kept_;
+    }
+    resumed_ = true;
+    Lifetime& lifetime = TheLifetime();
+    std::lock_guard<DriverMutex> lock(lifetime.mutex);
+    kept_ = !lifetime.destroying && lifetime.generation == generation_;
+    if (kept_) {
+        lifetime.holds += parked_;
+    } else {
+        lostHoldsOnThisThread += parked_;
+    }
+    return kept_;
+}
+
+CameraList::Hold CameraList::Acquire() {
+    if (lostHoldsOnThisThread > 0) {
+        throw std::runtime_error(
+            "CameraList::GetInstance: ERROR: the camera list this thread held is gone");
+    }
     Lifetime& lifetime = TheLifetime();
     std::lock_guard<DriverMutex> lock(lifetime.mutex);
     if (lifetime.destroying) {
@@ -116,6 +173,7 @@ void CameraList::DestroyInstance() {
     }
     delete list;
     std::lock_guard<DriverMutex> lock(lifetime.mutex);
+    ++lifetime.generation;
     lifetime.destroying = false;
 }
 

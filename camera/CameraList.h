@@ -40,9 +40,35 @@ class CameraList {
         CameraList* list_;
     };
 
+    // Lets go of the holds of the calling thread while it waits for the user
+    // in a modal window: finalize need not wait for a user, and destroys the
+    // list meanwhile if it comes. Bound to the thread that made it.
+    class UserWait {
+      public:
+        UserWait();
+        ~UserWait();
+        UserWait(const UserWait&) = delete;
+        UserWait& operator=(const UserWait&) = delete;
+
+        // Takes the holds back. False when the list went, or is going,
+        // meanwhile: nothing reached through them may be used again, and the
+        // thread takes no new hold before they are gone.
+        bool Resume();
+
+      private:
+        int parked_;
+        uint64_t generation_;
+        bool resumed_ = false;
+        bool kept_ = false;
+    };
+
     // The list, created on first use, held for the caller. Throws while the
-    // list is being destroyed.
+    // list is being destroyed, and after the last finalize until the next
+    // initialize.
     static Hold GetInstance();
+    // The same for the two listing calls, which also answer after the last
+    // finalize: they open no camera.
+    static Hold GetInstanceForListing();
     // Deletes the list and every camera in it, on this thread, once no entry
     // point holds it; entry points that start meanwhile fail. The next
     // GetInstance starts afresh. Throws, changing nothing, inside a completion
@@ -90,6 +116,7 @@ class CameraList {
 
   private:
     CameraList();
+    static Hold Acquire();
     // Cameras found on the network, none when discovery fails.
     std::vector<std::unique_ptr<Camera>> Discover();
     // Starts a discovery; false when cameras are known already.

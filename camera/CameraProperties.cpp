@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
+#include <string>
 
 #include "camera/Camera.h"
 #include "camera/HostNames.h"
@@ -35,10 +37,36 @@ bool ReadParam(const Param_& param, int32_t* value) {
     return true;
 }
 
-bool WriteParam(Param_& param, int32_t value) {
+template <typename T>
+bool InRange(const Param<T>& param, int32_t value) {
+    const T asked = static_cast<T>(value);
+    return param.min >= param.max || (param.min <= asked && asked <= param.max);
+}
+
+// Why a value is refused, as the settings file's checks put it: a scan count
+// or buffer size out of range would make every later open fail, where only an
+// open port could mend it.
+std::string RangeRefusal(const Param_& param, int32_t value) {
+    std::ostringstream text;
+    text << param.category << ": " << param.name << ": out of range ";
+    param.WriteRange(text);
+    text << ", " << value << " refused";
+    return text.str();
+}
+
+// False, with the reason in `refusal`, for a value outside the range.
+bool WriteParam(Param_& param, int32_t value, std::string* refusal) {
     if (auto* integer = dynamic_cast<Param<int>*>(&param)) {
+        if (!InRange(*integer, value)) {
+            *refusal = RangeRefusal(param, value);
+            return false;
+        }
         integer->value = value;
     } else if (auto* real = dynamic_cast<Param<double>*>(&param)) {
+        if (!InRange(*real, value)) {
+            *refusal = RangeRefusal(param, value);
+            return false;
+        }
         real->value = value;
     } else if (auto* flag = dynamic_cast<Param<bool>*>(&param)) {
         flag->value = value != 0;
@@ -134,11 +162,19 @@ bool Camera::SetProperty(int32_t port, const std::string& property, int32_t valu
         SetContinuousGrab(value != 0);
         return true;
     }
+    std::string refusal;
     {
         std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
         if (state_.parameters.HasParam(property)) {
-            return WriteParam(state_.parameters.GetParam(property), value);
+            if (WriteParam(state_.parameters.GetParam(property), value, &refusal)) {
+                return true;
+            }
         }
+    }
+    if (!refusal.empty()) {
+        WriteLog(context_, 1, "Camera::SetProperty: ERROR: %s on camera %s\n", refusal.c_str(),
+                 state_.name.c_str());
+        return false;
     }
     if (NamesEqual(property, "PrintStats")) {
         PrintStats(port);

@@ -7,11 +7,21 @@
 // Threads: every function may be called from any host thread, also at the
 // same time, unless its comment says otherwise. The completion callback runs
 // on a thread of the driver (a camera's receiving thread, a 3D port's
-// processing thread), the debug procedure on whichever thread logs, the
+// announcing thread), the debug procedure on whichever thread logs, the
 // host's own included. Inside a completion callback a host may grab, read
 // rows and properties and set a callback, but not open or close a port of
 // that camera, finalize or configure: those fail. No function throws; a
 // failure is a result of 0 (1 for configureCamera) and a level 1 log line.
+//
+// initialize and finalize nest by count. The finalize that ends the last
+// initialize closes every camera. From then until the next initialize, every
+// call that names a port or a camera (openCVLPort, closeCVLPort, doCVLGrab,
+// getCVLGrabRow, setCompleteCallback, getProperty, getPropertyRange,
+// setProperty, configureCamera) is refused: it answers its failure result
+// (0; 1 for configureCamera; nothing for closeCVLPort) and logs a level 1
+// line saying the driver is finalized. getCVLNoOfSupportedCameras and
+// getCVLCameraConfigNames still answer. A host that never calls initialize,
+// and sets the system directory and debug procedure itself, is not refused.
 
 #ifdef __cplusplus
 extern "C" {
@@ -48,8 +58,9 @@ typedef int (*CompleteCallback)(int grabberNo, int portNo);
 // initializes or finalizes).
 CVL_EXPORT int initialize(const char* systemPath, DebugMsgProc proc);
 // Ends the session begun by the matching initialize; the last one closes
-// every open camera. Returns 1; 0 when called more often than initialize or
-// from inside a callback.
+// every open camera, and a configuration dialog still open then ends as
+// Cancel would, nothing of it saved. Returns 1; 0 when called more often than
+// initialize or from inside a callback.
 CVL_EXPORT int finalize(void);
 // Stores the system directory. Returns 1; 0 for null or empty text.
 CVL_EXPORT int setSystemPath(const char* path);
@@ -69,8 +80,8 @@ CVL_EXPORT int getCVLNoOfSupportedCameras(void);
 CVL_EXPORT const char** getCVLCameraConfigNames(void);
 // Opens cameraName (a configuration name, or "<IPv4 address>.<n>" before any
 // search of the network) on portNo. imageSize (2 ints) receives the image's
-// width and height in pixels: 0 and 0 on failure; for a 3D port width x 1
-// until its first image, whose point count "Width" then gives. Returns 1 when
+// width and height in pixels: 0 and 0 on failure; for a 3D port 0 x 1, as
+// it has no points until its first cloud, whose point count "Width" gives. Returns 1 when
 // open; 0 otherwise. Not for a port of the camera whose callback is running.
 CVL_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize);
 // Closes the port; the camera closes with its last port. Waits for a
@@ -80,12 +91,14 @@ CVL_EXPORT void closeCVLPort(int grabberNo, int portNo);
 // follows on the driver's thread. Returns 1 when asked (also while a grab is
 // still pending); 0 for a port without a camera.
 CVL_EXPORT int doCVLGrab(int grabberNo, int portNo);
-// Copies row `row` (0 to height - 1) of the port's last image into buffer:
-// (lastColumn - firstColumn + 1) pixels, lastColumn inclusive, always from
-// the row's first pixel, cut to the row's length. A pixel is PixelSize / 8
-// bytes: 1 for grayscale, 12 (X, Y, Z floats) or 20 (X, Y, Z, contrast,
-// intensity) for a point. A 3D image is one row of "Width" points. Returns
-// 1 when copied; 0 for a port without an image, a row or columns out of range.
+// Copies row `row` (0 to height - 1) of the image last announced by the
+// port's completion callback into buffer; that image is not written to until
+// the port's next callback. (lastColumn - firstColumn + 1) pixels, lastColumn
+// inclusive, always from the row's first pixel, cut to the row's length. A
+// pixel is PixelSize / 8 bytes: 1 for grayscale, 12 (X, Y, Z floats) or 20
+// (X, Y, Z, contrast, intensity) for a point. A 3D image is one row of
+// "Width" points, none before its first cloud. Returns 1 when copied; 0 for a
+// port without an image, a row or columns out of range.
 CVL_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* buffer, int row, int firstColumn,
                              int lastColumn);
 // Changes nothing; returns 1.
@@ -100,7 +113,8 @@ CVL_EXPORT int getProperty(int grabberNo, int portNo, const char* property, int*
 // 0 otherwise.
 CVL_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum,
                                 int* maximum);
-// Writes the property, in memory only. Returns 1 when stored; 0 otherwise.
+// Writes the property, in memory only. Returns 1 when stored; 0 otherwise,
+// also for a value outside the setting's range (with a level 1 line).
 CVL_EXPORT int setProperty(int grabberNo, int portNo, const char* property, int value);
 // Shows the modal configuration dialog of a camera the driver knows, as a
 // child of parent (null, or on X11 a window ID), and waits for it. Returns 0

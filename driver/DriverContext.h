@@ -22,6 +22,10 @@ class DriverContext {
     // atomic; the level test of the log reads them without taking logLock.
     std::atomic<DebugMsgProc> debugMsgProc{nullptr};
     std::atomic<int32_t> refCount{0};
+    // True from the finalize that ends the last initialize until the next
+    // initialize: calls that would open or use a camera are refused, as no
+    // finalize would come to close it.
+    std::atomic<bool> finalized{false};
     std::atomic<int32_t> logLevel{1};
     std::atomic<bool> logIntoFile{false};
     std::atomic<int32_t> debugViewOutput{0};

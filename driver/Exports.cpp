@@ -164,6 +164,22 @@ std::unique_lock<std::recursive_mutex> LockLifetime() {
     return lock;
 }
 
+// Camera calls are refused from the moment the list starts to go: one that
+// came after would open a camera that no finalize closes.
+void DestroyCameraList(DriverContext* context) {
+    context->finalized = true;
+    if (Camera::EndOpenDialog()) {
+        WriteLog(context, 1,
+                 "finalize: WARNING: a configuration dialog is open; it ends as Cancel\n");
+    }
+    try {
+        CameraList::DestroyInstance();
+    } catch (...) {
+        context->finalized = false;
+        throw;
+    }
+}
+
 bool OpenPort(DriverContext* context, int grabberNo, int portNo, const char* cameraName,
               int* imageSize) {
     CameraList::Hold list = CameraList::GetInstance();
@@ -221,6 +237,7 @@ int initialize(const char* systemPath, DebugMsgProc proc) {
                 if (context->refCount == 0) {
                     icon::setErrorHandler(ErrorHandlerInstance());
                 }
+                context->finalized = false;
                 count = ++context->refCount;
             }
             platform::LocalTime now = platform::GetLocalTime();
@@ -252,7 +269,7 @@ int finalize(void) {
                 // inside a completion callback the list refuses to go, and the
                 // host's next finalize must still be the last one.
                 if (count == 1) {
-                    CameraList::DestroyInstance();
+                    DestroyCameraList(context);
                     icon::removeErrorHandler();
                     icon::closeApi();
                 }
@@ -304,7 +321,7 @@ int getCVLMaxNoOfPorts(void) {
 
 int getCVLNoOfSupportedCameras(void) {
     try {
-        return CameraList::GetInstance()->GetConfigCount();
+        return CameraList::GetInstanceForListing()->GetConfigCount();
     } catch (...) {
         return 0;
     }
@@ -312,7 +329,7 @@ int getCVLNoOfSupportedCameras(void) {
 
 const char** getCVLCameraConfigNames(void) {
     try {
-        return CameraList::GetInstance()->GetConfigNames();
+        return CameraList::GetInstanceForListing()->GetConfigNames();
     } catch (...) {
         return nullptr;
     }

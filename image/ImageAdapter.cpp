@@ -14,9 +14,22 @@ ImageAdapter::ImageAdapter(int32_t port, const std::string& imageName, const Cam
 
 ImageAdapter::~ImageAdapter() = default;
 
+void ImageAdapter::CreateImages(int32_t bitsPerPixel, int32_t width, uint32_t rows) {
+    for (std::unique_ptr<ImageBuffer>& image : images_) {
+        image = std::make_unique<ImageBuffer>(bitsPerPixel, width, rows);
+    }
+}
+
+void ImageAdapter::ShowBackImage() {
+    front_.store(1 - front_.load());
+}
+
+// The count goes up before the image changes: whoever sees the new image
+// also sees it counted.
 void ImageAdapter::NotifyCorvaneImageComplete() {
     const CompleteCallback callback = completeCallback_.load();
     if (callback == nullptr) {
+        ShowBackImage();
         WriteLog(DriverContext::Instance(), 1, "ERROR: callback is not assigned, port=%d\n", port_);
         return;
     }
@@ -24,13 +37,15 @@ void ImageAdapter::NotifyCorvaneImageComplete() {
     WriteLog(DriverContext::Instance(), 3,
              "ImageAdapter::NotifyCorvaneImageComplete: grab succesful. calling CB, port=%d\n",
              port_);
+    ShowBackImage();
     callback(0, port_);
 }
 
 ImageRow ImageAdapter::GetRow(int32_t row) {
     ImageRow view;
-    view.data = imageBuffer_->LineOrProblem(row, &view.problem);
-    view.bytes = imageBuffer_->GetRowBytes();
+    ImageBuffer& image = GetImageBuffer();
+    view.data = image.LineOrProblem(row, &view.problem);
+    view.bytes = image.GetRowBytes();
     return view;
 }
 

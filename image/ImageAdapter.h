@@ -49,7 +49,8 @@ class ImageAdapter {
     // Builds the image from one delivered buffer and calls the host back. The
     // reference is dropped when processing ends, also when it fails.
     virtual void ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) = 0;
-    virtual ImageBuffer& GetImageBuffer() { return *imageBuffer_; }
+    // The image the host reads: the one it was last told about.
+    virtual ImageBuffer& GetImageBuffer() { return *images_[front_.load()]; }
     // Row `row` of the image for the host's copy, on the host's thread. An
     // unknown row is answered with null data and the reason.
     virtual ImageRow GetRow(int32_t row);
@@ -58,8 +59,9 @@ class ImageAdapter {
     // Never waits and never calls the host (see RowReadGate).
     virtual ImageRow RowWithoutHold(int32_t row) const;
 
-    // Calls the host's completion callback for this port; logs instead when
-    // the host has set none.
+    // Makes the image just built the one the host reads, then calls the
+    // host's completion callback for this port; logs instead when the host
+    // has set none.
     void NotifyCorvaneImageComplete();
 
     void SetCompleteCallback(CompleteCallback callback) { completeCallback_ = callback; }
@@ -79,6 +81,17 @@ class ImageAdapter {
     ImageAdapter(int32_t port, const std::string& imageName, const CameraState& camera,
                  const CameraParameters& parameters, const ImageSource& source);
 
+    // Makes the two images, zeroed: a port shows nothing before its first.
+    void CreateImages(int32_t bitsPerPixel, int32_t width, uint32_t rows);
+    // The image the next buffer is written into. The host reads the other one,
+    // so nothing it has been told about is written before it is told about a
+    // newer image. Only the thread that finishes images uses it.
+    ImageBuffer& BackImage() { return *images_[1 - front_.load()]; }
+    const ImageBuffer& FrontImage() const { return *images_[front_.load()]; }
+    // Turns the back image into the one the host reads, just before the host
+    // is told about it.
+    virtual void ShowBackImage();
+
     // Adds the overtriggers that a scan-marks helper counted in the last
     // buffer to the statistics, with a warning; other helpers count none.
     void CountOvertrigs(const ExtractionHelper& yHelper);
@@ -92,9 +105,12 @@ class ImageAdapter {
     // Fixed at construction, except for a 3D image: written by its processing
     // thread for every image, read by the host's threads.
     std::atomic<int32_t> width_{0};
-    std::unique_ptr<ImageBuffer> imageBuffer_;
 
   private:
+    std::unique_ptr<ImageBuffer> images_[2];
+    // Which image the host reads. Written by the thread that finishes images,
+    // read by the host's threads.
+    std::atomic<int> front_{0};
     // Set by the host's thread, read by the thread that finishes an image.
     std::atomic<CompleteCallback> completeCallback_{nullptr};
     platform::AtomicCounter completedCount_;

@@ -2,7 +2,6 @@
 
 #include <boost/format.hpp>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -58,6 +57,12 @@ ImageAdapter3D::~ImageAdapter3D() {
     }
     queueNotEmpty_.notify_one();
     thread_.join();
+    {
+        std::lock_guard<DriverMutex> lock(cloudMutex_);
+        stopAnnouncing_ = true;
+    }
+    cloudChanged_.notify_all();
+    announcer_.join();
     // Buffers the thread did not take go back to the camera unprocessed; the
     // camera's hand-off waits for exactly this.
     queue_.clear();
@@ -70,7 +75,9 @@ void ImageAdapter3D::CreateHelpers(const ImageSource& image) {
     const int32_t scans = camera_.scansPerBuffer;
     width_ = image.FindSubComponent(format).getWidth();
     height_ = 1;
-    imageBuffer_ = std::make_unique<ImageBuffer>(pointBits_, width_, static_cast<uint32_t>(scans));
+    CreateImages(pointBits_, width_, static_cast<uint32_t>(scans));
+    // No cloud yet, so no points: zeros are no point a camera measured.
+    width_ = 0;
 
     mainHelper_ = CreateCalibratedHelper(image);
     if (!mainHelper_) {
@@ -113,7 +120,7 @@ std::unique_ptr<ExtractionHelper> ImageAdapter3D::CreateCalibratedHelper(const I
             *camera_.dataFormat, image, camera_.scansPerBuffer, calibrationData);
         if (Enabled(parameters_, "RectificationFilter")) {
             auto rectified = std::make_unique<RectificationFilter>(std::move(calibration),
-                                                                   imageBuffer_->GetWidth());
+                                                                   FrontImage().GetWidth());
             calibration_ = "millimetres, rectified";
             return rectified;
         }
@@ -132,7 +139,8 @@ std::string ImageAdapter3D::ImageFacts() const {
 }
 
 void ImageAdapter3D::Start() {
-    thread_ = std::thread(std::ref(*this));
+    announcer_ = std::thread([this] { Announce(); });
+    thread_ = std::thread([this] { Process(); });
 }
 
 void ImageAdapter3D::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
@@ -143,17 +151,16 @@ void ImageAdapter3D::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buf
     queueNotEmpty_.notify_one();
 }
 
-void ImageAdapter3D::operator()() {
-    // The host's completion callback runs on this thread: marked for the
-    // thread's whole life, so closing this camera or finalizing the driver
-    // from there is refused rather than joining this very thread.
+// Marked as a hand-off, as the announcing thread is: a host procedure called
+// for its log lines may call back into the driver.
+void ImageAdapter3D::Process() {
     HandOffMark mark(camera_);
     DriverContext* context = DriverContext::Instance();
     WriteLog(context, 2, "ImageAdapter3D processing thread started, port=%d", port_);
     while (boost::shared_ptr<const icon::IconBuffer> buffer = NextBuffer()) {
         WriteLog(context, 3, "ImageAdapter3D starting to process buffer, port=%d", port_);
         try {
-            ProcessOneBuffer(*buffer);
+            ProcessOneBuffer(std::move(buffer));
         } catch (const std::exception& e) {
             WriteLog(context, 1, "ImageAdapter3D: ERROR while processing image on port=%d: %s",
                      port_, e.what());
@@ -187,21 +194,61 @@ boost::shared_ptr<const icon::IconBuffer> ImageAdapter3D::NextBuffer() {
 }
 
 // Each step runs over the whole buffer before the next begins. A step that
-// throws ends the buffer: no host callback, and the image and its width stay
-// those of the last good buffer unless the filling had begun.
-void ImageAdapter3D::ProcessOneBuffer(const icon::IconBuffer& buffer) {
-    yHelper_->Extract(buffer);
-    mainHelper_->Extract(buffer);
+// throws ends the buffer: no host callback, and the host keeps reading the
+// last good cloud, which lies in the other image.
+// The buffer goes back to the camera as soon as the cloud is built: the
+// camera's other ports need not wait for this port's host.
+void ImageAdapter3D::ProcessOneBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
+    yHelper_->Extract(*buffer);
+    mainHelper_->Extract(*buffer);
     if (withContrastIntensity_) {
-        contrastHelper_->Extract(buffer);
-        intensityHelper_->Extract(buffer);
+        contrastHelper_->Extract(*buffer);
+        intensityHelper_->Extract(*buffer);
     }
     CountOvertrigs(*yHelper_);
+    BeginBuilding();
+    const int32_t points = BuildPoints();
+    buffer.reset();
+    CloudBuilt(points);
+}
+
+// The back image is written only while no announcement is taking it: the
+// images change places between the two.
+void ImageAdapter3D::BeginBuilding() {
+    std::unique_lock<DriverMutex> lock(cloudMutex_);
+    cloudChanged_.wait(lock, [this] { return !announcing_; });
+    building_ = true;
+    cloudReady_ = false;
+}
+
+void ImageAdapter3D::CloudBuilt(int32_t points) {
     {
-        boost::unique_lock<DriverSharedMutex> writing(imageLock_);
-        width_ = BuildPoints();
+        std::lock_guard<DriverMutex> lock(cloudMutex_);
+        backWidth_ = points;
+        building_ = false;
+        cloudReady_ = true;
     }
-    NotifyCorvaneImageComplete();
+    cloudChanged_.notify_all();
+}
+
+// While the host's callback runs here, clouds go on being built into the back
+// image; the newest is announced when the callback returns. A cloud still
+// waiting when the adapter goes is announced first.
+void ImageAdapter3D::Announce() {
+    HandOffMark mark(camera_);
+    for (;;) {
+        {
+            std::unique_lock<DriverMutex> lock(cloudMutex_);
+            cloudChanged_.wait(lock,
+                               [this] { return (cloudReady_ && !building_) || stopAnnouncing_; });
+            if (!cloudReady_ || building_) {
+                return;
+            }
+            cloudReady_ = false;
+            announcing_ = true;
+        }
+        NotifyCorvaneImageComplete();
+    }
 }
 
 int32_t ImageAdapter3D::BuildPoints() {
@@ -209,7 +256,21 @@ int32_t ImageAdapter3D::BuildPoints() {
                                withContrastIntensity_ ? contrastHelper_.get() : nullptr,
                                withContrastIntensity_ ? intensityHelper_.get() : nullptr};
     const HeightWindow window{minHeight_, maxHeight_, laserCompensation_, laserPlaneAngle_};
-    return static_cast<int32_t>(::BuildPoints(*imageBuffer_, helpers, window));
+    return static_cast<int32_t>(::BuildPoints(BackImage(), helpers, window));
+}
+
+// Readers of the front image hold the lock shared: once the images have
+// changed places under the exclusive hold, no reader is left in the image the
+// next cloud is written into.
+void ImageAdapter3D::ShowBackImage() {
+    {
+        std::lock_guard<DriverMutex> lock(cloudMutex_);
+        boost::unique_lock<DriverSharedMutex> changing(imageLock_);
+        ImageAdapter::ShowBackImage();
+        width_ = backWidth_;
+        announcing_ = false;
+    }
+    cloudChanged_.notify_all();
 }
 
 ImageRow ImageAdapter3D::GetRow(int32_t row) {
@@ -222,8 +283,8 @@ ImageRow ImageAdapter3D::GetRow(int32_t row) {
                            .str();
         return view;
     }
-    view.data = imageBuffer_->GetData();
-    view.bytes =
-        static_cast<size_t>(width_.load()) * static_cast<size_t>(imageBuffer_->GetBytesPerPixel());
+    ImageBuffer& image = GetImageBuffer();
+    view.data = image.GetData();
+    view.bytes = static_cast<size_t>(width_.load()) * static_cast<size_t>(image.GetBytesPerPixel());
     return view;
 }

@@ -16,12 +16,14 @@
 // whose height lies in the height window, one after another in row 0.
 //
 // Threads: the frame grabber's thread queues buffers (ProcessBuffer) and
-// waits in the camera's hand-off until each is released; the adapter's own
-// processing thread builds the clouds, calls the host back and releases the
-// buffers; host threads read rows and sizes, and destroy the adapter. The
-// processing thread takes no camera lock; the host's completion callback runs
-// on it, so an entry point called from there must not close this camera or
-// finalize the driver (both are refused: the thread carries a HandOffMark).
+// waits in the camera's hand-off until each is released; the adapter's
+// processing thread builds each cloud into the image the host does not read
+// and releases the buffer at once; its announcing thread makes the newest
+// cloud the one the host reads and calls the host back, so a slow host holds
+// up neither the camera nor its other ports. Host threads read rows and
+// sizes, and destroy the adapter. Neither thread takes a camera lock; an
+// entry point called from the host's callback must not close this camera or
+// finalize the driver (both are refused: the threads carry a HandOffMark).
 class ImageAdapter3D : public ImageAdapter {
   public:
     // "3D (XYZ)".
@@ -33,32 +35,36 @@ class ImageAdapter3D : public ImageAdapter {
                    const ImageSource& contrast, const ImageSource& intensity);
     // Stops the processing thread (a buffer it is working on is finished and
     // announced first), then gives every buffer still queued back to the
-    // camera unprocessed. Must not run on the processing thread.
+    // camera unprocessed. Must not run on either of the adapter's threads.
     ~ImageAdapter3D() override;
 
     int32_t GetBitsPerPixel() const override { return pointBits_; }
     // Queues the buffer for the processing thread and returns at once.
     void ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) override;
-    // Row 0 holds the kept points of the last image; the image is not
-    // rewritten while the row is copied.
+    // Row 0 holds the kept points of the last cloud announced; the next one is
+    // built in the other image.
     ImageRow GetRow(int32_t row) override;
     // What Y measures ("Y:") and whether the points are calibrated
     // ("Calibration:"; "FAILED" and the reason when the camera could not give
     // a calibration and the points are sensor positions).
     std::string ImageFacts() const override;
 
-    // The processing thread's body.
-    void operator()();
-
   private:
     void CreateHelpers(const ImageSource& image);
     std::unique_ptr<ExtractionHelper> CreateCalibratedHelper(const ImageSource& image);
     void Start();
+    // The two threads' bodies.
+    void Process();
+    void Announce();
     // Waits for the next buffer; null once a stop is requested.
     boost::shared_ptr<const icon::IconBuffer> NextBuffer();
-    void ProcessOneBuffer(const icon::IconBuffer& buffer);
-    // Fills every coordinate, compensates and filters: the image's new points.
+    void ProcessOneBuffer(boost::shared_ptr<const icon::IconBuffer> buffer);
+    void BeginBuilding();
+    void CloudBuilt(int32_t points);
+    // Fills every coordinate of the back image, compensates and filters: the
+    // image's new points.
     int32_t BuildPoints();
+    void ShowBackImage() override;
 
     const int32_t pointBits_;
     const bool withContrastIntensity_;
@@ -77,8 +83,8 @@ class ImageAdapter3D : public ImageAdapter {
     double minHeight_ = 0.0;
     double maxHeight_ = 0.0;
 
-    // Held exclusively by the processing thread while it writes the image and
-    // its width, shared by a host thread while it copies a row.
+    // Held exclusively while the images change places and the width with
+    // them, shared by a host thread while it copies a row.
     DriverSharedMutex imageLock_;
 
     // Guards `queue_` and `stopRequested_`; never held while a buffer is
@@ -91,6 +97,24 @@ class ImageAdapter3D : public ImageAdapter {
     std::deque<boost::shared_ptr<const icon::IconBuffer>> queue_;
     // Set once by the destroying host thread, read by the processing thread.
     bool stopRequested_ = false;
-    // Started last, when everything it uses exists; joined by the destructor.
+
+    // Guards the state of the back image below; never held while a cloud is
+    // built or the host is called.
+    DriverMutex cloudMutex_;
+    // Signalled when a cloud is built, when an announcement has changed the
+    // images, and when the announcing thread is to stop.
+    std::condition_variable_any cloudChanged_;
+    int32_t backWidth_ = 0;
+    // The processing thread writes the back image.
+    bool building_ = false;
+    // The back image holds a cloud not yet announced.
+    bool cloudReady_ = false;
+    // The announcing thread has taken the cloud and not yet made it readable.
+    bool announcing_ = false;
+    bool stopAnnouncing_ = false;
+
+    // Started last, when everything they use exists; joined by the
+    // destructor, the processing thread first.
+    std::thread announcer_;
     std::thread thread_;
 };

@@ -27,7 +27,7 @@ ImageAdapterGrayscale::ImageAdapterGrayscale(int32_t port, const std::string& im
     const icon::DataFormat& format = *camera.dataFormat;
     width_ = source.FindSubComponent(format).getWidth();
     height_ = camera.scansPerBuffer;
-    imageBuffer_ = std::make_unique<ImageBuffer>(8, width_, static_cast<uint32_t>(height_));
+    CreateImages(8, width_, static_cast<uint32_t>(height_));
     helper_ = CreateGrayscaleHelper(format, source, camera.scansPerBuffer);
 }
 
@@ -35,13 +35,14 @@ ImageAdapterGrayscale::~ImageAdapterGrayscale() = default;
 
 ImageRow ImageAdapterGrayscale::RowWithoutHold(int32_t row) const {
     ImageRow view;
-    view.data = imageBuffer_->FindLine(row);
-    view.bytes = imageBuffer_->GetRowBytes();
+    const ImageBuffer& image = FrontImage();
+    view.data = image.FindLine(row);
+    view.bytes = image.GetRowBytes();
     return view;
 }
 
 void ImageAdapterGrayscale::ProcessBuffer(boost::shared_ptr<const icon::IconBuffer> buffer) {
     helper_->Extract(*buffer);
-    helper_->FillGrayscale(*imageBuffer_);
+    helper_->FillGrayscale(BackImage());
     NotifyCorvaneImageComplete();
 }

@@ -28,6 +28,10 @@ class DialogService {
     virtual bool Confirm(HWND parent, const std::string& text, const std::string& caption) = 0;
     // A notice with an OK button and a warning icon.
     virtual void Notify(HWND parent, const std::string& text, const std::string& caption) = 0;
+    // Ends the windows open now as Cancel would, from any thread, without
+    // waiting for them to close. A toolkit that cannot end them from another
+    // thread leaves them to the user; the caller discards what they answer.
+    virtual void EndOpenDialogs() {}
 };
 
 // The service in use. Until one is installed, every call throws "the

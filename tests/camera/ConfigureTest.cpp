@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,18 @@ class ScriptedUser : public DialogService {
         notices.push_back(caption + "|" + text);
     }
 
+    // Ends the sheet as Cancel would: the wait below returns.
+    void EndOpenDialogs() override {
+        std::lock_guard<std::mutex> lock(endMutex_);
+        ended_ = true;
+        endChanged_.notify_all();
+    }
+    // A user who keeps the sheet open until it is ended, at most 10 s.
+    void WaitUntilEnded() {
+        std::unique_lock<std::mutex> lock(endMutex_);
+        endChanged_.wait_for(lock, std::chrono::seconds(10), [this] { return ended_; });
+    }
+
     Sheet sheet;
     bool confirm = true;
     std::vector<std::string> sheets;
@@ -63,6 +76,11 @@ class ScriptedUser : public DialogService {
     std::vector<std::string> sheetNotices;
     std::unique_ptr<CameraParameters> shownCamera;
     std::unique_ptr<CameraParameters> shownImage;
+
+  private:
+    std::mutex endMutex_;
+    std::condition_variable endChanged_;
+    bool ended_ = false;
 };
 
 template <typename T>
@@ -370,4 +388,42 @@ TEST_F(Configure, FromInsideACompletionCallbackTheDialogIsRefused) {
     EXPECT_EQ(1, result.load());
     EXPECT_TRUE(user_.sheets.empty());
     EXPECT_TRUE(LoggedContaining("cannot be opened from inside a completion callback"));
+}
+
+// configureCamera used to hold the camera list while the dialog was open, so
+// finalize waited for the user, and every call on other threads failed
+// meanwhile.
+TEST_F(Configure, FinalizeEndsAnOpenDialogAsCancelWithoutWaitingForTheUser) {
+    Start();
+    OpenPort(1, kCameraA);
+    OpenPort(3, kCameraB);
+    const std::string before = Settings();
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    user_.sheet = [&](CameraParameters& cameraSet, CameraParameters&) {
+        ParamOf<int>(cameraSet, "BufferSize") = 99;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            open = true;
+        }
+        changed.notify_all();
+        user_.WaitUntilEnded();
+        return true;  // an OK that comes after the end
+    };
+    std::atomic<int> result{-1};
+    std::thread dialog([&] { result = configureCamera(nullptr, Name(kCameraA).c_str()); });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return open; }));
+    }
+    EXPECT_EQ(1, doCVLGrab(0, 3)) << "camera B grabs while A's dialog is open";
+    EXPECT_TRUE(WaitForImages(3, 1));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(1, finalize());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    dialog.join();
+    EXPECT_EQ(1, result.load()) << "answered as Cancel";
+    EXPECT_EQ(before, Settings()) << "nothing saved";
+    EXPECT_TRUE(LoggedContaining("ended as Cancel by finalize"));
 }

@@ -156,7 +156,7 @@ TEST_F(HostThreads, FinalizeWhileAnotherThreadGrabsAndReadsRows) {
         host.join();
         EXPECT_EQ(0, rowsAfterFinalize.load()) << "no rows once the cameras are gone";
     }
-    // The calls after the last finalize made a fresh list; it goes as well.
+    // The calls after the last finalize were refused; the driver starts again.
     ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
 }
 

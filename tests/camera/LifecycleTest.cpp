@@ -241,3 +241,20 @@ TEST_F(Lifecycle, SettingsFileWithAByteOrderMarkKeepsItsFirstSection) {
     EXPECT_TRUE(WaitForImages(1, 1));
     ReadImage(1, width, height);
 }
+
+// A port opened after the last finalize used to start a camera that no
+// finalize would ever stop.
+TEST_F(Lifecycle, CameraCallsAfterTheLastFinalizeAreRefusedUntilTheNextInitialize) {
+    Start();
+    OpenPort(1, kCameraA);
+    ASSERT_EQ(1, finalize());
+    int size[2] = {-1, -1};
+    EXPECT_EQ(0, openCVLPort(0, 1, "192.168.0.10.1", size));
+    EXPECT_EQ(0, doCVLGrab(0, 1));
+    int value = 0;
+    EXPECT_EQ(0, getProperty(0, 1, "Width", &value));
+    EXPECT_TRUE(LoggedContaining("the driver is finalized; call initialize first"));
+    EXPECT_FALSE(Logged("Camera::Open: entering port=1\n"));
+    ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
+    OpenPort(1, kCameraA);
+}

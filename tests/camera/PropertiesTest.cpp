@@ -25,8 +25,8 @@ TEST_F(Properties, CameraParametersConvertByTheirType) {
     int minimum = 0;
     int maximum = 0;
     EXPECT_EQ(kScans, Property(1, "numberofscans"));
-    EXPECT_EQ(1, setProperty(0, 1, "NumberOfScans", 100000));
-    EXPECT_EQ(100000, Property(1, "NumberOfScans")) << "stored without clamping";
+    EXPECT_EQ(1, setProperty(0, 1, "NumberOfScans", 65535));
+    EXPECT_EQ(65535, Property(1, "NumberOfScans"));
     ASSERT_EQ(1, getPropertyRange(0, 1, "NumberOfScans", &minimum, &maximum));
     EXPECT_EQ(1, minimum);
     EXPECT_EQ(65535, maximum);
@@ -78,4 +78,21 @@ TEST_F(Properties, StatisticsOnAPortWithoutAnAdapterFail) {
     closeCVLPort(0, 1);
     EXPECT_EQ(0, setProperty(0, 1, "PrintStats", 1));
     EXPECT_TRUE(LoggedContaining("CameraList::GetByPort: could not find camera on port 1"));
+}
+
+// An out-of-range scan count or buffer size used to be stored, and the
+// camera then failed every open: a value that only an open port could mend.
+TEST_F(Properties, AValueOutsideTheParametersRangeIsRefusedAndTheCameraStillOpens) {
+    Start();
+    OpenPort(1, kCameraA);
+    EXPECT_EQ(0, setProperty(0, 1, "NumberOfScans", 0));
+    EXPECT_EQ(0, setProperty(0, 1, "BufferSize", -5));
+    EXPECT_EQ(0, setProperty(0, 1, "NumberOfScans", 100000));
+    EXPECT_EQ(kScans, Property(1, "NumberOfScans"));
+    EXPECT_EQ(4, Property(1, "BufferSize"));
+    EXPECT_TRUE(
+        Logged("Camera::SetProperty: ERROR: Camera: BufferSize: out of range [1..3000], "
+               "-5 refused on camera 192.168.0.10\n"));
+    closeCVLPort(0, 1);
+    OpenPort(1, kCameraA);
 }

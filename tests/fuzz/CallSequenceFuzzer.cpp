@@ -342,6 +342,8 @@ void TearDown() {
     for (int tries = 0; context->refCount.load() > 0; ++tries) {
         Expect(tries < 64 && finalize() == 1, "finalize does not tear the driver down");
     }
+    // The next input starts as a library just loaded, not as one finalized.
+    context->finalized = false;
     context->SetSystemPath(ScratchDirectory());
     context->debugMsgProc = nullptr;
     context->logLevel = 1;

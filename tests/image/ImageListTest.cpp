@@ -201,7 +201,7 @@ TEST_F(ImageListTest, ThreeDimensionalFormatsBuildPointCloudsOfTheChosenSources)
         "Intensity=0\n");
     std::unique_ptr<ImageAdapter> xyz = list.CreateImageAdapter(1, "1");
     EXPECT_EQ(96, xyz->GetBitsPerPixel());
-    EXPECT_EQ(kColumns, xyz->GetWidth()) << "until the first cloud, the sensor's width";
+    EXPECT_EQ(0, xyz->GetWidth()) << "no points until the first cloud";
     EXPECT_EQ(1, xyz->GetHeight());
     EXPECT_EQ("Range", xyz->GetSource().subComponentName);
     std::unique_ptr<ImageAdapter> xyzci = list.CreateImageAdapter(2, "2");

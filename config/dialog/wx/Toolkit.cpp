@@ -135,6 +135,10 @@ bool StartToolkit(std::string& error) {
     return true;
 }
 
+void PostToToolkit(void (*call)()) {
+    wxTheApp->CallAfter(call);
+}
+
 void SettleToolkit() {
     if (wxTheApp != nullptr) {
         wxTheApp->ProcessPendingEvents();

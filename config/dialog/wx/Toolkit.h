@@ -8,6 +8,10 @@
 // left as it was. Called only by ToolkitThread.
 bool StartToolkit(std::string& error);
 
+// Queues `call` for the toolkit's thread, from any thread, once the toolkit
+// has started.
+void PostToToolkit(void (*call)());
+
 // Lets the toolkit finish what the last window left behind (destroyed
 // windows, pending deletions, requests not yet sent to the display).
 void SettleToolkit();

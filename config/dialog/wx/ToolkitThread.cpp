@@ -94,6 +94,13 @@ void ToolkitThread::DisplayLost() {
     }
 }
 
+void ToolkitThread::PostWhileBusy(void (*call)()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (busy_ && state_ == State::kRunning) {
+        PostToToolkit(call);
+    }
+}
+
 bool ToolkitThread::IsToolkitThread() const {
     return toolkitThread_.load() == std::this_thread::get_id();
 }

@@ -29,6 +29,10 @@ class ToolkitThread {
     // opened; a later call tries again) or while another job runs.
     void Run(const std::function<void()>& job);
 
+    // While a job runs, queues `call` to run on the toolkit's thread between
+    // its events; otherwise does nothing. Any thread; does not wait.
+    void PostWhileBusy(void (*call)());
+
     // Called on the toolkit's thread when its display connection broke: the
     // waiting host call fails, later calls fail at once, and the thread never
     // returns (the toolkit cannot go on, and must not end the process).

@@ -1,5 +1,6 @@
 #include "config/dialog/wx/WxDialogService.h"
 
+#include <wx/dialog.h>
 #include <wx/msgdlg.h>
 
 #include "config/dialog/wx/ConfigurationSheetDialog.h"
@@ -15,6 +16,17 @@ int ShowMessage(HWND parent, const std::string& text, const std::string& caption
                                buttons | wxICON_EXCLAMATION | wxCENTRE);
     MakeTransientForHost(box, parent);
     return box.ShowModal();
+}
+
+// Toolkit thread only. The innermost window first: each ends its own modal
+// loop, and the sheet's ends once the loops above it have.
+void EndModalWindows() {
+    for (auto node = wxTopLevelWindows.GetLast(); node != nullptr; node = node->GetPrevious()) {
+        auto* dialog = dynamic_cast<wxDialog*>(node->GetData());
+        if (dialog != nullptr && dialog->IsModal()) {
+            dialog->EndModal(wxID_CANCEL);
+        }
+    }
 }
 
 WxDialogService service;
@@ -45,4 +57,8 @@ bool WxDialogService::Confirm(HWND parent, const std::string& text, const std::s
 
 void WxDialogService::Notify(HWND parent, const std::string& text, const std::string& caption) {
     ToolkitThread::Instance().Run([&] { ShowMessage(parent, text, caption, wxOK); });
+}
+
+void WxDialogService::EndOpenDialogs() {
+    ToolkitThread::Instance().PostWhileBusy(&EndModalWindows);
 }

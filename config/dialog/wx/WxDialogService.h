@@ -11,4 +11,5 @@ class WxDialogService : public DialogService {
                   CameraParameters& imageSet, const SheetSaver& save) override;
     bool Confirm(HWND parent, const std::string& text, const std::string& caption) override;
     void Notify(HWND parent, const std::string& text, const std::string& caption) override;
+    void EndOpenDialogs() override;
 };
