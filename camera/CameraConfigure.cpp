@@ -147,14 +147,20 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
     // be written is reported over the open sheet and no edit is lost. It runs
     // while the camera list is let go, so it reaches nothing of the camera,
     // and after finalize has ended the dialog it keeps nothing.
-    const SheetSaver save = [&cameraSet, &imageSet, name = state_.name] {
-        return dialogEnded ? std::string() : SaveWorkingCopies(cameraSet, imageSet, name);
+    bool saved = false;
+    const SheetSaver save = [&cameraSet, &imageSet, &saved, name = state_.name] {
+        if (dialogEnded) {
+            return std::string();
+        }
+        const std::string failure = SaveWorkingCopies(cameraSet, imageSet, name);
+        saved = failure.empty();
+        return failure;
     };
     const bool confirmed = LettingTheListGo(
         [&] { return dialogs.RunSheet(parent, title, cameraSet, imageSet, save); }, &kept);
     if (!kept) {
         WriteLog(DriverContext::Instance(), 1, "%s",
-                 confirmed ? kSavedBeforeFinalize : kEndedByFinalize);
+                 saved ? kSavedBeforeFinalize : kEndedByFinalize);
         return false;
     }
     if (confirmed) {

@@ -374,3 +374,20 @@ TEST_F(Dialog, TheFilterListsMatchingRowsAndEscapeEmptiesIt) {
     EXPECT_EQ(0, call.Result());
     EXPECT_NE(std::string::npos, Settings().find("NumberOfScans=64\n")) << Settings();
 }
+
+TEST_F(Dialog, FinalizeEndsTheOpenSheetAsCancel) {
+    StartDisplay();
+    const std::string before = Settings();
+    HostCall& call = StartCall(nullptr);
+    const std::string window = WaitForWindow();
+    ASSERT_FALSE(window.empty()) << "the dialog did not show";
+    FocusBufferSize(window);
+    Press(window, "7 Return");
+    EXPECT_EQ(1, driver_->finalize());
+    ASSERT_TRUE(call.Wait(10s)) << "the sheet stayed open after finalize";
+    EXPECT_EQ(1, call.Result());
+    EXPECT_FALSE(WindowShown());
+    EXPECT_EQ(before, Settings()) << "nothing saved";
+    EXPECT_TRUE(Logged("ended as Cancel by finalize"));
+    ASSERT_EQ(1, driver_->initialize(systemDir_.c_str(), &OnLog)) << "for the fixture's finalize";
+}
