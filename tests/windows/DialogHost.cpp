@@ -6,7 +6,10 @@
 // Afterwards it reads the keys it was given from VaveZAZ.ini through the
 // system's own profile API.
 //
-// Usage: dialog_host.exe SYSTEM_DIR CAMERA [--open] [SECTION/KEY ...]
+// With --finalize, another thread calls finalize once the sheet shows, as a
+// host that shuts down while its user has the dialog open.
+//
+// Usage: dialog_host.exe SYSTEM_DIR CAMERA [--open] [--finalize] [SECTION/KEY ...]
 // Prints "log: ...", "sheet: ...", "result: N" and "read: [SECTION] KEY=VALUE".
 
 #include <windows.h>
@@ -112,10 +115,12 @@ int main(int argc, char** argv) {
     const std::string camera = argv[2];
     std::vector<std::string> keys;
     bool open = false;
+    bool finalizeWhileShown = false;
     for (int index = 3; index < argc; ++index) {
         const std::string argument = argv[index];
         open = open || argument == "--open";
-        if (argument != "--open") {
+        finalizeWhileShown = finalizeWhileShown || argument == "--finalize";
+        if (argument != "--open" && argument != "--finalize") {
             keys.push_back(argument);
         }
     }
@@ -131,13 +136,29 @@ int main(int argc, char** argv) {
     int result = -1;
     {
         SheetWatch watch(camera);
+        std::thread finalizer;
+        if (finalizeWhileShown) {
+            finalizer = std::thread([&driver, &camera] {
+                const std::wstring caption =
+                    L"Configure camera: " + std::wstring(camera.begin(), camera.end());
+                while (::FindWindowW(nullptr, caption.c_str()) == nullptr) {
+                    ::Sleep(30);
+                }
+                Print("finalize: " + std::to_string(driver.finalize()));
+            });
+        }
         result = driver.configureCamera(nullptr, camera.c_str());
+        if (finalizer.joinable()) {
+            finalizer.join();
+        }
     }
     Print("result: " + std::to_string(result));
-    if (open) {
-        driver.closeCVLPort(0, 1);
+    if (!finalizeWhileShown) {
+        if (open) {
+            driver.closeCVLPort(0, 1);
+        }
+        driver.finalize();
     }
-    driver.finalize();
     for (const std::string& key : keys) {
         PrintSetting(systemDir, key);
     }

@@ -251,6 +251,17 @@ read_only_file_keeps_the_edit() {
     expect "read: [192.168.0.10] BufferSize=35" "the edit was lost"
 }
 
+finalize_ends_the_sheet() {
+    new_system finalize
+    start "$host" "$system" "$camera" --open --finalize
+    find_window "$title" >/dev/null
+    finish
+    expect "finalize: 1"
+    expect "result: 1" "the sheet ended by finalize did not answer as Cancel"
+    expect "ended as Cancel by finalize"
+    cmp -s "$system/before.ini" "$system/VaveZAZ.ini" || fail "finalize saved"
+}
+
 host_tool_cancel() {
     new_system tool
     start "$tool" --system-dir "$system" configure "$camera" --open
@@ -264,7 +275,7 @@ host_tool_cancel() {
 
 for case in escape_cancels ok_saves_an_integer invalid_edit_keeps_ok_disabled \
     file_in_the_system_directory_is_relative choice_frees_the_rows_it_governs filter_finds_a_row \
-    reset_and_delete read_only_file_keeps_the_edit host_tool_cancel; do
+    reset_and_delete read_only_file_keeps_the_edit finalize_ends_the_sheet host_tool_cancel; do
     "$case"
     echo "ok: $case"
 done

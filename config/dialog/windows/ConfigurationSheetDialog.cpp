@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstring>
 #include <stdexcept>
 
@@ -18,6 +19,9 @@ constexpr UINT_PTR kSubclassId = 1;
 // The sheet's callback carries no pointer of its own: the sheet being
 // started on this thread.
 thread_local ConfigurationSheetDialog* starting = nullptr;
+
+// The sheet on screen, for finalize on another thread; null while none is.
+std::atomic<HWND> openSheet{nullptr};
 
 RECT ChildRect(HWND parent, HWND child) {
     RECT box{};
@@ -81,6 +85,7 @@ bool ConfigurationSheetDialog::Run(HWND parent) {
     header.pfnCallback = &ConfigurationSheetDialog::SheetCallback;
     starting = this;
     const INT_PTR result = ::PropertySheetW(&header);
+    openSheet = nullptr;
     starting = nullptr;
     layout_.reset();
     window_ = nullptr;
@@ -97,6 +102,7 @@ int CALLBACK ConfigurationSheetDialog::SheetCallback(HWND window, UINT message, 
         AddResizeBorder(lParam);
     }
     if (message == PSCB_INITIALIZED && starting != nullptr) {
+        openSheet = window;
         starting->window_ = window;
         ::SetWindowSubclass(window, &ConfigurationSheetDialog::SheetProc, kSubclassId,
                             reinterpret_cast<DWORD_PTR>(starting));
@@ -197,6 +203,13 @@ void ConfigurationSheetDialog::SetStatusText(const std::string& text) {
 void ConfigurationSheetDialog::ShowNotice(const std::string& text) {
     ::MessageBoxW(window_, Wide(text).c_str(), Wide(sheet_.Caption()).c_str(),
                   MB_OK | MB_ICONWARNING);
+}
+
+void ConfigurationSheetDialog::CancelOpenSheet() {
+    // Posted: the sheet's own thread presses Cancel, as the user would.
+    if (HWND sheet = openSheet.load()) {
+        ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    }
 }
 
 bool ShowConfigurationSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,

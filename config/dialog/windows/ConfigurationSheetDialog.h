@@ -34,6 +34,8 @@ class ConfigurationSheetDialog : public SheetView {
     // Shows the sheet modally over `parent` (null for none); true when the
     // user confirmed with OK.
     bool Run(HWND parent);
+    // Presses Cancel on the sheet open in the process, if any; any thread.
+    static void CancelOpenSheet();
 
     void EnableOk(bool enable) override;
     void SetStatusText(const std::string& text) override;

@@ -61,3 +61,7 @@ void WindowsDialogService::Notify(HWND parent, const std::string& text,
                                   const std::string& caption) {
     ShowMessage(parent, text, caption, MB_OK);
 }
+
+void WindowsDialogService::EndOpenDialogs() {
+    ConfigurationSheetDialog::CancelOpenSheet();
+}

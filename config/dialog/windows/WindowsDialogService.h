@@ -12,4 +12,6 @@ class WindowsDialogService : public DialogService {
                   CameraParameters& imageSet, const SheetSaver& save) override;
     bool Confirm(HWND parent, const std::string& text, const std::string& caption) override;
     void Notify(HWND parent, const std::string& text, const std::string& caption) override;
+    // Ends the open sheet as Cancel; a message box stays until it is answered.
+    void EndOpenDialogs() override;
 };
