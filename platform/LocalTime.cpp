@@ -22,6 +22,20 @@ std::string Format(const char* format, const std::tm& parts) {
     return std::string(text, length);
 }
 
+// The process's locale with the user's date and time formats; null when the
+// environment names no installed locale.
+locale_t MakeUserTimeLocale() {
+    const locale_t base = ::duplocale(LC_GLOBAL_LOCALE);
+    if (base == nullptr) {
+        return nullptr;
+    }
+    const locale_t user = ::newlocale(LC_TIME_MASK, "", base);
+    if (user == nullptr) {
+        ::freelocale(base);
+    }
+    return user;
+}
+
 }  // namespace
 
 std::string FormatDate(int year, int month, int day) {
@@ -41,14 +55,12 @@ std::string FormatTime(int hour, int minute, int second) {
 }
 
 void UseUserTimeFormats() {
-    // Kept for the thread's life; an environment naming no installed locale
-    // leaves the thread as it was.
-    const locale_t base = ::duplocale(LC_GLOBAL_LOCALE);
-    if (base == nullptr) {
-        return;
+    // Made once and kept for the process: a thread that uses it may run until
+    // the process ends.
+    static const locale_t user = MakeUserTimeLocale();
+    if (user != nullptr) {
+        ::uselocale(user);
     }
-    const locale_t user = ::newlocale(LC_TIME_MASK, "", base);
-    ::uselocale(user != nullptr ? user : base);
 }
 
 }  // namespace platform

@@ -94,12 +94,14 @@ TEST_F(HostToolStream, EachSecondGetsAStatusLineAndTheEndASummaryOfTheSameTotals
         EXPECT_EQ(0, row.dropped) << "continuous mode hands on every buffer";
         EXPECT_EQ(0, row.busy);
         EXPECT_LE(std::abs(row.images - row.announced), 1) << run.output;
-        // Each buffer's lost packets and overtriggers, give or take the buffer
-        // in flight while the counters are read.
+        // Each delivered buffer's lost packets and overtriggers, give or take
+        // the buffer in flight while the counters are read. (A 3D port may
+        // announce fewer clouds than it was delivered buffers: a cloud built
+        // while the host is still in its callback gives way to the next.)
         EXPECT_GE(row.lost, kLostPerBuffer * (row.frames - 1)) << run.output;
         EXPECT_LE(row.lost, kLostPerBuffer * (row.frames + 1)) << run.output;
-        EXPECT_GE(row.overtrig, kFewestOvertrigsPerBuffer * (row.announced - 1)) << run.output;
-        EXPECT_LE(row.overtrig, kMostOvertrigsPerBuffer * (row.announced + 1)) << run.output;
+        EXPECT_GE(row.overtrig, kFewestOvertrigsPerBuffer * (row.frames - 1)) << run.output;
+        EXPECT_LE(row.overtrig, kMostOvertrigsPerBuffer * (row.frames + 1)) << run.output;
     }
     const StatusRow& last = rows.back();
     std::ostringstream summary;
