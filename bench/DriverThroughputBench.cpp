@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/CvlDriver.h"
 #include "icon/Simulation.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

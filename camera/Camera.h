@@ -11,12 +11,12 @@
 
 #include "camera/CameraState.h"
 #include "camera/CameraStatistics.h"
-#include "driver/CvlDriver.h"
 #include "driver/DriverLock.h"
 #include "image/AdapterRegistry.h"
 #include "image/ImageList.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/CriticalSection.h"
+#include "vavezaz/CvlDriver.h"
 
 class DriverContext;
 

@@ -37,7 +37,7 @@ target_compile_definitions(cvl-host PRIVATE
 
 install(TARGETS vavezaz EXPORT VaveZAZTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT driver NAMELINK_COMPONENT dev)
-install(FILES driver/CvlDriver.h
+install(FILES include/vavezaz/CvlDriver.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vavezaz COMPONENT dev)
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT dev)
 install(TARGETS cvl-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/CvlDriver.h"
 #include "platform/CriticalSection.h"
+#include "vavezaz/CvlDriver.h"
 
 // The one process-wide state of the driver: what the host handed over, the
 // initialize count, and the log settings with the lock that serialises logging.

@@ -12,11 +12,11 @@
 #include "camera/HostNames.h"
 #include "camera/RowReadGate.h"
 #include "driver/ApiErrorHandler.h"
-#include "driver/CvlDriver.h"
 #include "driver/DriverContext.h"
 #include "driver/Log.h"
 #include "icon/Api.h"
 #include "platform/LocalTime.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "config/CameraParameters.h"
-#include "driver/CvlDriver.h"
 #include "driver/DriverLock.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"
 #include "platform/AtomicCounter.h"
+#include "vavezaz/CvlDriver.h"
 
 struct CameraState;
 class ExtractionHelper;

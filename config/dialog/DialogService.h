@@ -3,7 +3,7 @@
 #include <string>
 
 #include "config/dialog/CSheet1.h"
-#include "driver/CvlDriver.h"
+#include "vavezaz/CvlDriver.h"
 
 class CameraParameters;
 

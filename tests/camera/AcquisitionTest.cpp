@@ -9,8 +9,8 @@
 #include <cstring>
 #include <thread>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 using Acquisition = CameraFixture;
 using icon::sim::Fault;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <fstream>
 
-#include "driver/CvlDriver.h"
+#include "vavezaz/CvlDriver.h"
 
 std::mutex CameraFixture::mutex_;
 std::condition_variable CameraFixture::announced_;

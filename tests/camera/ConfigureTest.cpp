@@ -19,8 +19,8 @@
 #include "config/CameraParameters.h"
 #include "config/Param.h"
 #include "config/dialog/DialogService.h"
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <sstream>
 #include <thread>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

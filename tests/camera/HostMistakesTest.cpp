@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

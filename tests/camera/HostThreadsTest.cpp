@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

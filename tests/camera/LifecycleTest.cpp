@@ -6,8 +6,8 @@
 #include <atomic>
 #include <fstream>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 using Lifecycle = CameraFixture;
 using icon::sim::Fault;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 using Properties = CameraFixture;
 

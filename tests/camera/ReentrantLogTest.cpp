@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
 #include "tests/support/Watchdog.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

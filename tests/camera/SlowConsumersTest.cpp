@@ -11,8 +11,8 @@
 #include <cstring>
 #include <thread>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

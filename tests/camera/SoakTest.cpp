@@ -19,10 +19,10 @@
 #include <string>
 #include <thread>
 
-#include "driver/CvlDriver.h"
 #include "icon/DataFormat.h"
 #include "icon/IconBuffer.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <iostream>
 #include <thread>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "camera/HostNames.h"
-#include "driver/CvlDriver.h"
 #include "icon/Simulation.h"
 #include "tests/docs/MarkdownPage.h"
 #include "tests/support/ContextFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
 #include "tests/docs/MarkdownPage.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

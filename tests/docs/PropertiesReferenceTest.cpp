@@ -13,10 +13,10 @@
 
 #include "config/CameraDefaults.h"
 #include "config/CameraParameters.h"
-#include "driver/CvlDriver.h"
 #include "tests/camera/CameraFixture.h"
 #include "tests/docs/DocumentedParam.h"
 #include "tests/docs/MarkdownPage.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <new>
 #include <regex>
 
-#include "driver/CvlDriver.h"
 #include "tests/support/ContextFixture.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <thread>
 #include <vector>
 
-#include "driver/CvlDriver.h"
 #include "driver/DriverContext.h"
 #include "icon/Simulation.h"
 #include "tests/fuzz/ScratchDirectory.h"
+#include "vavezaz/CvlDriver.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/CvlDriver.h"
+#include "vavezaz/CvlDriver.h"
 
 // Collects what the driver sends to the host's debug procedure and to the
 // debugger output, for tests to inspect.

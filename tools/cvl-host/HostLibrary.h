@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "driver/CvlDriver.h"
+#include "vavezaz/CvlDriver.h"
 
 // The driver as a host sees it: a library loaded at run time and its 18 entry
 // points resolved by name.

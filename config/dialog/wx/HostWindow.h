@@ -1,6 +1,6 @@
 #pragma once
 
-#include "driver/CvlDriver.h"
+#include "vavezaz/CvlDriver.h"
 
 class wxTopLevelWindow;
 
