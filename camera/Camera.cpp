@@ -6,7 +6,6 @@
 #include "camera/CallbackGate.h"
 #include "camera/GrabberCallback.h"
 #include "camera/HostNames.h"
-#include "camera/RowReadGate.h"
 #include "config/CameraDefaults.h"
 #include "config/Param.h"
 #include "driver/DriverContext.h"
@@ -83,8 +82,7 @@ bool Camera::HasName(const std::string& hostName) const {
 }
 
 bool Camera::IsOpenOn(int32_t port) {
-    boost::shared_lock<DriverSharedMutex> lookUp(registry_.lock);
-    return registry_.adapters.count(port) != 0;
+    return registry_.Contains(port);
 }
 
 void Camera::RefuseBuffers() {
@@ -189,38 +187,18 @@ void Camera::SetUpFirstPort(int32_t port) {
     imageList_.BuildImageList();
 }
 
-// The adapter is built before the map is locked: building it logs. Opens of
-// the camera run one at a time, so no other adapter takes the port meanwhile.
+// The adapter is built before it goes into the map: building it logs. Opens
+// of the camera run one at a time, so no other adapter takes the port
+// meanwhile. An adapter replaced here is destroyed after the map is let go.
 void Camera::AddAdapter(int32_t port, const std::string& imageName, int32_t* imageSize) {
     std::unique_ptr<ImageAdapter> adapter = imageList_.CreateImageAdapter(port, imageName);
     imageSize[0] = adapter->GetWidth();
     imageSize[1] = adapter->GetHeight();
-    {
-        boost::upgrade_lock<DriverSharedMutex> upgradable(registry_.lock);
-        boost::upgrade_to_unique_lock<DriverSharedMutex> exclusive(upgradable);
-        RowReadGate::Closed noRowReads(RowReadGate::Instance());
-        registry_.adapters[port].swap(adapter);
-    }
-    // An adapter replaced here goes after the map is let go.
-    adapter.reset();
+    registry_.Insert(port, std::move(adapter));
 }
 
-// Upgradable first, as everywhere: a plain exclusive wait would hold off the
-// shared look-ups of a completion callback that the hand-off waits for.
 void Camera::RemoveAdapter(int32_t port) {
-    std::unique_ptr<ImageAdapter> removed;
-    {
-        boost::upgrade_lock<DriverSharedMutex> upgradable(registry_.lock);
-        boost::upgrade_to_unique_lock<DriverSharedMutex> exclusive(upgradable);
-        RowReadGate::Closed noRowReads(RowReadGate::Instance());
-        const auto found = registry_.adapters.find(port);
-        if (found != registry_.adapters.end()) {
-            removed = std::move(found->second);
-            registry_.adapters.erase(found);
-        }
-    }
-    // Destroyed without the map lock, see Close.
-    removed.reset();
+    registry_.Take(port);
 }
 
 void Camera::Close(int32_t port) {
@@ -262,20 +240,15 @@ void Camera::Close(int32_t port) {
 }
 
 // True when no adapter is left, and the camera is to be stopped.
+// A hand-off that starts after the last adapter went finds none; the close
+// under way drops its buffer before a grab still pending could count.
 bool Camera::TakeAdapters(int32_t port, AdapterRegistry::Map* closing) {
-    // The upgradable hold keeps a buffer hand-off out while adapters go.
-    boost::upgrade_lock<DriverSharedMutex> upgradable(registry_.lock);
-    boost::upgrade_to_unique_lock<DriverSharedMutex> exclusive(upgradable);
-    RowReadGate::Closed noRowReads(RowReadGate::Instance());
     if (port == -1) {
-        closing->swap(registry_.adapters);
-    } else {
-        const auto found = registry_.adapters.find(port);
-        if (found != registry_.adapters.end()) {
-            closing->insert(registry_.adapters.extract(found));
-        }
+        *closing = registry_.TakeAll();
+    } else if (std::unique_ptr<ImageAdapter> taken = registry_.Take(port)) {
+        closing->emplace(port, std::move(taken));
     }
-    if (!registry_.adapters.empty()) {
+    if (registry_.Count() != 0) {
         return false;
     }
     ClearGrabPending();

@@ -27,22 +27,6 @@ class FGEthernetParameters;
 class IconBuffer;
 }  // namespace icon
 
-// One row of a port's image as the host reads it. The row stays valid while
-// this object lives: it holds the camera's adapter map shared, so the port
-// cannot be closed under the reader, and a 3D image's own hold, so the image
-// is not rewritten under it. `rowBytes` is what the image holds from `data`
-// on, taken together with the data. With null data, `problem` says why; the
-// reader logs it once this object is gone, as the host's debug procedure may
-// close the port.
-struct RowAccess {
-    boost::shared_lock<DriverSharedMutex> hold;
-    boost::shared_lock<DriverSharedMutex> imageHold;
-    const void* data = nullptr;  // null when the camera has no row to give
-    size_t rowBytes = 0;
-    int32_t bitsPerPixel = 0;
-    std::string problem;
-};
-
 // One physical camera known to the camera list, opened on one or more host
 // ports. The first open connects, configures and starts it; the last close
 // stops and releases it. Buffers arrive on the frame grabber's thread.

@@ -124,11 +124,8 @@ bool Camera::InsideHandOff() const {
 }
 
 void Camera::DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer) {
-    boost::upgrade_lock<DriverSharedMutex> handOff(registry_.lock);
     HandOffMark mark(state_);
-    for (auto& entry : registry_.adapters) {
-        entry.second->ProcessBuffer(buffer);
-    }
+    registry_.HandOff(buffer);
 }
 
 void Camera::ReleaseBuffer(const icon::IconBuffer* buffer) {

@@ -192,26 +192,15 @@ CameraParameters Camera::CameraWorkingCopy() {
 
 CameraParameters Camera::ImageWorkingCopy(const std::string& title, const std::string& imageName) {
     CameraParameters copy(title);
-    // The first adapter by port with that image name. The map stays held while
-    // the set is copied, so a port closed on another thread cannot take the
-    // adapter away under the copy.
-    boost::shared_lock<DriverSharedMutex> lookUp(registry_.lock);
-    for (const auto& entry : registry_.adapters) {
-        if (entry.second->GetImageName() == imageName) {
-            copy = entry.second->GetParameters();
-            break;
-        }
-    }
+    // The first adapter by port with that image name, held while the set is
+    // copied; a camera-wide set when no port shows that image.
+    registry_.CopyParameters(imageName, copy);
     return copy;
 }
 
 void Camera::RestartIfNeeded(HWND parent, const std::string& title,
                              const CameraParameters& cameraSet) {
-    size_t ports = 0;
-    {
-        boost::shared_lock<DriverSharedMutex> lookUp(registry_.lock);
-        ports = registry_.adapters.size();
-    }
+    const size_t ports = registry_.Count();
     bool restart = false;
     {
         std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);

@@ -7,13 +7,13 @@
 #include <stdexcept>
 
 #include "camera/HostNames.h"
-#include "camera/RowReadGate.h"
 #include "driver/DriverContext.h"
 #include "driver/IconResult.h"
 #include "driver/Log.h"
 #include "icon/DeviceCollection.h"
 #include "icon/EthernetCamera.h"
 #include "image/HandOffMark.h"
+#include "image/RowReadGate.h"
 
 namespace {
 

@@ -104,34 +104,11 @@ bool ParamRange(const Param_& param, int32_t* minimum, int32_t* maximum) {
 }  // namespace
 
 RowAccess Camera::GetRow(int32_t port, int32_t row) {
-    RowAccess access;
-    access.hold = boost::shared_lock<DriverSharedMutex>(registry_.lock);
-    auto found = registry_.adapters.find(port);
-    if (found == registry_.adapters.end()) {
-        throw std::runtime_error("No image adapters at port " + std::to_string(port));
-    }
-    ImageAdapter& adapter = *found->second;
-    ImageRow view = adapter.GetRow(row);
-    access.imageHold = std::move(view.hold);
-    access.data = view.data;
-    access.rowBytes = view.bytes;
-    access.bitsPerPixel = adapter.GetBitsPerPixel();
-    access.problem = std::move(view.problem);
-    return access;
+    return registry_.ReadRow(port, row);
 }
 
 RowAccess Camera::GetRowInsideGate(int32_t port, int32_t row) const {
-    RowAccess access;
-    const auto found = registry_.adapters.find(port);
-    if (found == registry_.adapters.end()) {
-        return access;
-    }
-    const ImageAdapter& adapter = *found->second;
-    const ImageRow view = adapter.RowWithoutHold(row);
-    access.data = view.data;
-    access.rowBytes = view.bytes;
-    access.bitsPerPixel = adapter.GetBitsPerPixel();
-    return access;
+    return registry_.ReadRowInsideGate(port, row);
 }
 
 void Camera::SetCompleteCallback(int32_t port, CompleteCallback callback) {

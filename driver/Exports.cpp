@@ -10,7 +10,7 @@
 
 #include "camera/CameraList.h"
 #include "camera/HostNames.h"
-#include "camera/RowReadGate.h"
+#include "image/RowReadGate.h"
 #include "driver/ApiErrorHandler.h"
 #include "driver/DriverContext.h"
 #include "driver/Log.h"

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <boost/thread/locks.hpp>
+#include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 #include "driver/VaveZAZError.h"
@@ -168,8 +170,8 @@ TEST_F(AdapterTest, SourceMissingFromTheDataFormatFailsConstruction) {
 TEST_F(AdapterTest, RegistryFindsAdaptersByPortAndTheLowestPortByImageName) {
     AdapterRegistry registry;
     auto add = [&](int32_t port, const char* imageName) {
-        registry.adapters[port] = std::make_unique<ImageAdapterGrayscale>(
-            port, imageName, camera_, CameraParameters("Cam"), kCogRange);
+        registry.Insert(port, std::make_unique<ImageAdapterGrayscale>(
+                                  port, imageName, camera_, CameraParameters("Cam"), kCogRange));
     };
     add(7, "1");
     add(3, "1");
@@ -189,17 +191,18 @@ TEST_F(AdapterTest, RegistryFindsAdaptersByPortAndTheLowestPortByImageName) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ("No image adapters at port 4", e.what());
     }
+    std::future<std::unique_ptr<ImageAdapter>> taking;
     {
         // A found adapter cannot be taken out of the map while it is held.
         AdapterRegistry::Hold held = registry.FindByPort(5);
-        EXPECT_FALSE(registry.lock.try_lock());
+        taking = std::async(std::launch::async, [&] { return registry.Take(5); });
+        EXPECT_EQ(std::future_status::timeout, taking.wait_for(std::chrono::milliseconds(100)));
         EXPECT_EQ(5, held->GetPort());
     }
-    ASSERT_TRUE(registry.lock.try_lock()) << "the hold ends with its scope";
-    registry.lock.unlock();
-    // Look-ups share the lock with the buffer hand-off.
-    boost::upgrade_lock<DriverSharedMutex> handOff(registry.lock);
-    EXPECT_EQ(3, registry.FindByPort(3)->GetPort());
+    EXPECT_EQ(5, taking.get()->GetPort()) << "the hold ends with its scope";
+    EXPECT_FALSE(registry.Contains(5));
+    EXPECT_EQ(2u, registry.TakeAll().size());
+    EXPECT_EQ(0u, registry.Count());
 }
 
 // A grayscale image cannot be made of mark records. The adapter used the 3D

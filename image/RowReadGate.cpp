@@ -1,4 +1,4 @@
-#include "camera/RowReadGate.h"
+#include "image/RowReadGate.h"
 
 #include <thread>
 
