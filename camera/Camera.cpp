@@ -35,19 +35,6 @@ bool IsMeasuring(int status) {
     return status >= 2 && status <= 4;
 }
 
-// Counts a close under way for as long as it lives.
-class ClosingMark {
-  public:
-    explicit ClosingMark(std::atomic<int>& closing) : closing_(closing) { ++closing_; }
-    ~ClosingMark() { --closing_; }
-
-    ClosingMark(const ClosingMark&) = delete;
-    ClosingMark& operator=(const ClosingMark&) = delete;
-
-  private:
-    std::atomic<int>& closing_;
-};
-
 }  // namespace
 
 Camera::Camera(const char* name, const std::string& ipAddress)
@@ -64,7 +51,7 @@ Camera::~Camera() {
     WriteLog(context_, 2, "Camera::~Camera: camera %s\n", state_.name.c_str());
     try {
         RefuseBuffers();
-        if (isOpen_) {
+        if (lifecycle_.IsOpen()) {
             Close(-1);
         }
         CallbackGate::Close(callbackToken_);
@@ -86,9 +73,7 @@ bool Camera::IsOpenOn(int32_t port) {
 }
 
 void Camera::RefuseBuffers() {
-    if (!refusing_.exchange(true)) {
-        ++closing_;
-    }
+    lifecycle_.RefuseBuffers();
 }
 
 std::unique_lock<std::mutex> Camera::LockOpenClose() {
@@ -122,16 +107,17 @@ bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName
                  state_.name.c_str(), port);
         return false;
     }
-    const bool firstPort = !isOpen_;
+    const bool firstPort = !lifecycle_.IsOpen();
     try {
         if (firstPort) {
+            lifecycle_.MoveTo(CameraLifecycle::Phase::Opening);
             SetUpFirstPort(port);
         }
         AddAdapter(port, imageName, imageSize);
         if (firstPort) {
             SetContinuousGrab(false);
             StartAcquisition();
-            isOpen_ = true;
+            lifecycle_.MoveTo(CameraLifecycle::Phase::Open);
         }
         WriteLog(context_, 2, "Camera::Open: leaving, port=%d\n", port);
         return true;
@@ -211,7 +197,7 @@ void Camera::Close(int32_t port) {
     }
     // Hand-offs stop before the lock is waited for: in continuous mode each
     // new one would otherwise compete with this close for the adapter map.
-    ClosingMark closeUnderWay(closing_);
+    CameraLifecycle::CloseUnderWay closeUnderWay(lifecycle_);
     std::unique_lock<std::mutex> serial = LockOpenClose();
     // The adapters taken out of the map are destroyed after the map lock is
     // let go (declared first, they go last). A 3D adapter joins its
@@ -219,7 +205,7 @@ void Camera::Close(int32_t port) {
     // through the map: destroying it under the exclusive lock would wait for
     // a thread that waits for the lock.
     AdapterRegistry::Map closing;
-    if (!isOpen_) {
+    if (!lifecycle_.IsOpen()) {
         WriteLog(context_, 1, "Camera::Close: WARNING: called on already closed camera\n");
         return;
     }
@@ -230,11 +216,11 @@ void Camera::Close(int32_t port) {
     // Buffers queued in 3D adapters go back to the camera here, so the
     // grabber's thread is free again before the grabber is stopped.
     closing.clear();
+    lifecycle_.MoveTo(CameraLifecycle::Phase::Closing);
     // The map lock is let go before the grabber is stopped: a hand-off waiting
     // for it must be able to finish (with no adapter left, at once), or
     // stopping the grabber would wait for a callback that waits for us.
     ShutDown(port);
-    isOpen_ = false;
     CleanupOnClose();
     WriteLog(context_, 2, "Camera::Close: leaving on port %d\n", port);
 }
@@ -293,7 +279,6 @@ void Camera::StopIfMeasuring(int status) {
 // nothing below is freed under a running callback.
 void Camera::CleanupOnClose() {
     WriteLog(context_, 2, "Camera::CleanupOnClose: entering\n");
-    isOpen_ = false;
     CallbackGate::Close(callbackToken_);
     callbackToken_ = nullptr;
     try {
@@ -302,11 +287,14 @@ void Camera::CleanupOnClose() {
     } catch (...) {
         WriteLog(context_, 1, "Camera::CleanupOnClose: WARNING: exception point1 caught\n");
     }
+    if (lifecycle_.HasDevice()) {
+        lifecycle_.MoveTo(CameraLifecycle::Phase::Closed);
+    }
     WriteLog(context_, 2, "Camera::CleanupOnClose: leaving\n");
 }
 
 void Camera::ReadUserData(std::string& data) {
-    if (!iconCamera_) {
+    if (!lifecycle_.HasDevice()) {
         throw std::runtime_error("Camera::ReadUserData: camera is not open");
     }
     CheckIconResult(iconCamera_->readUserDataFromFlash(data), "Read user data from flash");

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "camera/CameraLifecycle.h"
 #include "camera/CameraState.h"
 #include "camera/CameraStatistics.h"
 #include "driver/DriverLock.h"
@@ -53,22 +54,14 @@ class Camera {
     bool IsOpenOn(int32_t port);
     // From now on no buffer reaches the adapters: the camera is about to go.
     void RefuseBuffers();
-    void CleanupOnClose();
+    // The user data in the camera's flash; only while its device exists.
     void ReadUserData(std::string& data);
 
     // Acquisition.
     bool Grab();
     void SetContinuousGrab(bool mode);
-    void ClearGrabPending();
-    void ProcessBuffer(const icon::IconBuffer* buffer);
-    void DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer);
-    void ReleaseBuffer(const icon::IconBuffer* buffer);
     void PrintStats(int32_t port);
     void ResetStats(int32_t port);
-    // Adds the lost-packet counts of a delivered buffer's scans.
-    void CountLostPackets(const icon::IconBuffer& buffer);
-    // The grabber callback's work for one delivered buffer.
-    void OnDelivery(const icon::IconBuffer& buffer);
 
     // Host access to a port's image and properties.
     RowAccess GetRow(int32_t port, int32_t row);
@@ -91,6 +84,21 @@ class Camera {
     bool HasName(const std::string& hostName) const;
 
   private:
+    // The grabber's path: its callback delivers, the last reference to a
+    // lent buffer gives it back.
+    friend void GrabberCallback(const icon::IconBuffer*, icon::FrameGrabber*, void*);
+    friend class IconBufferReleaser;
+    // The grabber callback's work for one delivered buffer.
+    void OnDelivery(const icon::IconBuffer& buffer);
+    // Adds the lost-packet counts of a delivered buffer's scans.
+    void CountLostPackets(const icon::IconBuffer& buffer);
+    void ProcessBuffer(const icon::IconBuffer* buffer);
+    void DistributeBuffer(const boost::shared_ptr<const icon::IconBuffer>& buffer);
+    void ReleaseBuffer(const icon::IconBuffer* buffer);
+    void ClearGrabPending();
+    // Lets the device and grabber go and leaves the camera Closed.
+    void CleanupOnClose();
+
     // True on the thread that is handing this camera's buffer to its adapters,
     // and on the processing threads of its 3D adapters: the threads that run
     // the host's completion callbacks for its ports.
@@ -119,11 +127,10 @@ class Camera {
     icon::FGEthernetParameters& EthernetParameters();
     std::string ReadDataFormatText();
 
+    // Serialises opens and closes of this camera: the lifecycle's moves,
+    // the device and grabber, and the adapters' going in and out.
     std::mutex openCloseLock_;
-    std::atomic<bool> isOpen_{false};
-    // Closes under way, and 1 more once the camera refuses buffers for good.
-    std::atomic<int> closing_{0};
-    std::atomic<bool> refusing_{false};
+    CameraLifecycle lifecycle_;
     CameraState state_;
     // Guards state_.parameters, which host threads read and write through
     // properties while another opens the camera.
@@ -131,6 +138,7 @@ class Camera {
     DriverContext* context_;
     std::atomic<bool> continuousMode_{false};
     std::atomic<bool> grabPending_{false};
+    // Makes a grab's test-and-set of grabPending_ one step.
     using GrabLock = DriverLock<platform::CriticalSection>;
     GrabLock grabLock_;
     CameraStatistics statistics_;

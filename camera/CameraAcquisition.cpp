@@ -86,7 +86,7 @@ void Camera::ClearGrabPending() {
 void Camera::ProcessBuffer(const icon::IconBuffer* buffer) {
     statistics_.frames.Increment();
     // During a close a pending grab stays pending, for the ports left open.
-    if (!grabPending_ || closing_ > 0) {
+    if (!grabPending_ || !lifecycle_.AcceptsBuffers()) {
         statistics_.dropped.Increment();
         return;
     }

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <fstream>
+#include <stdexcept>
 
+#include "camera/CameraLifecycle.h"
 #include "tests/camera/CameraFixture.h"
 #include "vavezaz/CvlDriver.h"
 
@@ -257,4 +259,37 @@ TEST_F(Lifecycle, CameraCallsAfterTheLastFinalizeAreRefusedUntilTheNextInitializ
     EXPECT_FALSE(Logged("Camera::Open: entering port=1\n"));
     ASSERT_EQ(1, initialize(systemDir_.string().c_str(), LogCapture::Proc()));
     OpenPort(1, kCameraA);
+}
+
+// The phases in the order a camera lives them; a move that skips a phase is
+// refused with both names, and buffers pass only while open with no close
+// under way.
+TEST(CameraLifecyclePhases, MovesFollowTheDiagramAndBuffersPassOnlyWhileOpen) {
+    using Phase = CameraLifecycle::Phase;
+    CameraLifecycle lifecycle;
+    EXPECT_FALSE(lifecycle.HasDevice());
+    try {
+        lifecycle.MoveTo(Phase::Open);
+        FAIL() << "a closed camera opens through Opening";
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ("Camera lifecycle: no move from closed to open", e.what());
+    }
+    lifecycle.MoveTo(Phase::Opening);
+    EXPECT_TRUE(lifecycle.HasDevice());
+    EXPECT_FALSE(lifecycle.AcceptsBuffers());
+    lifecycle.MoveTo(Phase::Open);
+    EXPECT_TRUE(lifecycle.AcceptsBuffers());
+    {
+        CameraLifecycle::CloseUnderWay closing(lifecycle);
+        EXPECT_FALSE(lifecycle.AcceptsBuffers()) << "a port's close stops buffers meanwhile";
+    }
+    EXPECT_TRUE(lifecycle.AcceptsBuffers());
+    EXPECT_THROW(lifecycle.MoveTo(Phase::Closed), std::logic_error);
+    lifecycle.MoveTo(Phase::Closing);
+    lifecycle.MoveTo(Phase::Closed);
+    lifecycle.MoveTo(Phase::Opening);
+    lifecycle.MoveTo(Phase::Open);
+    lifecycle.RefuseBuffers();
+    lifecycle.RefuseBuffers();
+    EXPECT_FALSE(lifecycle.AcceptsBuffers()) << "refused for good";
 }
