@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
 
 namespace {
 

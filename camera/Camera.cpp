@@ -3,15 +3,15 @@
 #include <boost/make_shared.hpp>
 #include <stdexcept>
 
+#include "base/DriverContext.h"
+#include "base/IconResult.h"
+#include "base/Log.h"
+#include "base/VaveZAZError.h"
 #include "camera/CallbackGate.h"
 #include "camera/GrabberCallback.h"
 #include "camera/HostNames.h"
 #include "config/CameraDefaults.h"
 #include "config/Param.h"
-#include "driver/DriverContext.h"
-#include "driver/IconResult.h"
-#include "driver/Log.h"
-#include "driver/VaveZAZError.h"
 #include "icon/EthernetCamera.h"
 #include "icon/FrameGrabber.h"
 #include "icon/FrameGrabberParameters.h"

@@ -9,11 +9,11 @@
 #include <mutex>
 #include <string>
 
+#include "base/DriverLock.h"
 #include "camera/CameraLifecycle.h"
-#include "camera/CameraState.h"
 #include "camera/CameraStatistics.h"
-#include "driver/DriverLock.h"
 #include "image/AdapterRegistry.h"
+#include "image/CameraState.h"
 #include "image/ImageList.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/CriticalSection.h"

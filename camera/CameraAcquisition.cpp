@@ -2,12 +2,12 @@
 
 #include <boost/format.hpp>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "camera/CallbackGate.h"
 #include "camera/Camera.h"
 #include "camera/GrabberCallback.h"
 #include "camera/IconBufferReleaser.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 #include "icon/IconBuffer.h"
 #include "image/HandOffMark.h"
 

@@ -6,13 +6,13 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "camera/Camera.h"
 #include "camera/CameraList.h"
 #include "config/CameraDefaults.h"
 #include "config/Param.h"
 #include "config/dialog/DialogService.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 #include "platform/ModuleState.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "base/DriverContext.h"
+#include "base/IconResult.h"
+#include "base/Log.h"
 #include "camera/HostNames.h"
-#include "driver/DriverContext.h"
-#include "driver/IconResult.h"
-#include "driver/Log.h"
 #include "icon/DeviceCollection.h"
 #include "icon/EthernetCamera.h"
 #include "image/HandOffMark.h"

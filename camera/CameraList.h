@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/DriverLock.h"
 #include "camera/Camera.h"
-#include "driver/DriverLock.h"
 
 class DriverContext;
 

@@ -5,12 +5,12 @@
 #include <sstream>
 #include <string>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "camera/Camera.h"
 #include "camera/HostNames.h"
 #include "config/Param.h"
 #include "config/ParamEnum.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <sstream>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "config/SettingsFile.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 
 namespace {
 

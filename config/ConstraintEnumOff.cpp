@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "config/CameraParameters.h"
 #include "config/ParamEnum.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 
 ConstraintEnumOff::ConstraintEnumOff(const std::string& controlName, const char* offLabel)
     : controlName(controlName), offLabels{offLabel} {}

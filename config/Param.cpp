@@ -9,8 +9,8 @@
 #include <sstream>
 #include <system_error>
 
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "driver/ApiErrorHandler.h"
 
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
 
 void ApiErrorHandler::message(int32_t level, const std::string& text) {
     // Logs whatever the API's level: its messages are rare and always worth

@@ -8,13 +8,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "camera/CameraList.h"
 #include "camera/HostNames.h"
-#include "image/RowReadGate.h"
 #include "driver/ApiErrorHandler.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 #include "icon/Api.h"
+#include "image/RowReadGate.h"
 #include "platform/LocalTime.h"
 #include "vavezaz/CvlDriver.h"
 

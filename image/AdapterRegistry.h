@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "driver/DriverLock.h"
+#include "base/DriverLock.h"
 #include "image/ImageAdapter.h"
 
 namespace icon {

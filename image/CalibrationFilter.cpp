@@ -3,8 +3,8 @@
 #include <boost/format.hpp>
 #include <stdexcept>
 
-#include "driver/IconResult.h"
-#include "driver/VaveZAZError.h"
+#include "base/IconResult.h"
+#include "base/VaveZAZError.h"
 #include "icon/Camera.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"

@@ -1,6 +1,6 @@
 #include "image/ExtractionHelperCOGIntensity.h"
 
-#include "driver/IconResult.h"
+#include "base/IconResult.h"
 #include "image/ExtractionHelperCOG.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"

@@ -3,7 +3,7 @@
 #include <boost/format.hpp>
 #include <stdexcept>
 
-#include "driver/IconResult.h"
+#include "base/IconResult.h"
 #include "image/GrayscaleKernels.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "driver/Log.h"
+#include "base/Log.h"
 
 struct CameraState;
 

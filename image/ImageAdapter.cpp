@@ -1,7 +1,7 @@
 #include "image/ImageAdapter.h"
 
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "image/ExtractionHelperScanMarks.h"
 
 ImageAdapter::ImageAdapter(int32_t port, const std::string& imageName, const CameraState& camera,

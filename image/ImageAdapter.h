@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "base/DriverLock.h"
 #include "config/CameraParameters.h"
-#include "driver/DriverLock.h"
 #include "image/ImageBuffer.h"
 #include "image/ImageSource.h"
 #include "platform/AtomicCounter.h"

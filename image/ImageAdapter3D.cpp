@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "camera/CameraState.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
-#include "driver/VaveZAZError.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
+#include "base/VaveZAZError.h"
 #include "image/CalibrationFilter.h"
+#include "image/CameraState.h"
 #include "image/ExtractionHelperScanCount.h"
 #include "image/ExtractionHelperScanMarks.h"
 #include "image/HandOffMark.h"

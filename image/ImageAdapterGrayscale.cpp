@@ -1,6 +1,6 @@
 #include "image/ImageAdapterGrayscale.h"
 
-#include "camera/CameraState.h"
+#include "image/CameraState.h"
 #include "image/ExtractionHelperDirect.h"
 
 namespace {

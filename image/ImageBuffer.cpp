@@ -6,8 +6,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
 
 ImageBuffer::ImageBuffer(int32_t bitsPerPixel, int32_t width, uint32_t height)
     : width_(width),

@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "camera/CameraState.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "config/ConstraintEnumOff.h"
 #include "config/ParamEnum.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
+#include "image/CameraState.h"
 #include "image/ImageAdapter3D.h"
 #include "image/ImageAdapterGrayscale.h"
 

@@ -6,8 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
-#include "driver/IconResult.h"
-#include "driver/VaveZAZError.h"
+#include "base/IconResult.h"
+#include "base/VaveZAZError.h"
 #include "icon/IconBuffer.h"
 #include "image/ImageBuffer.h"
 

@@ -5,13 +5,13 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "config/CameraParameters.h"
 #include "config/Param.h"
 #include "config/ParamString.h"
 #include "config/dialog/CSheet1.h"
 #include "config/dialog/PropertyControlAdapter.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "config/dialog/PropertyControlAdapterFile.h"
 
+#include "base/DriverContext.h"
 #include "config/Param_.h"
 #include "config/dialog/ParamValue.h"
 #include "config/propertygrid/CPropertyGrid.h"
-#include "driver/DriverContext.h"
 
 namespace {
 

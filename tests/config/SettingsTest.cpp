@@ -3,11 +3,11 @@
 #include <optional>
 #include <thread>
 
+#include "base/DriverContext.h"
 #include "config/CameraDefaults.h"
 #include "config/CameraParameters.h"
 #include "config/ConstraintEnumOff.h"
 #include "config/ParamEnum.h"
-#include "driver/DriverContext.h"
 #include "tests/config/TempDir.h"
 #include "tests/support/LogCapture.h"
 

@@ -2,9 +2,9 @@
 
 #include <thread>
 
+#include "base/IconResult.h"
+#include "base/VaveZAZError.h"
 #include "driver/ApiErrorHandler.h"
-#include "driver/IconResult.h"
-#include "driver/VaveZAZError.h"
 #include "icon/Api.h"
 #include "tests/support/ContextFixture.h"
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "driver/DriverContext.h"
+#include "base/DriverContext.h"
 
 class ContextPaths : public ::testing::Test {
   protected:

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "driver/DriverContext.h"
+#include "base/DriverContext.h"
 
 // The settings file stores parameter files by the paths Windows hosts give:
 // drive letters and backslashes.

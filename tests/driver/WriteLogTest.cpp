@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/DriverLock.h"
-#include "driver/Log.h"
+#include "base/DriverLock.h"
+#include "base/Log.h"
 #include "tests/support/ContextFixture.h"
 #include "tests/support/Watchdog.h"
 

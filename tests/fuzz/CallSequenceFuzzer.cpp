@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/DriverContext.h"
+#include "base/DriverContext.h"
 #include "icon/Simulation.h"
 #include "tests/fuzz/ScratchDirectory.h"
 #include "vavezaz/CvlDriver.h"

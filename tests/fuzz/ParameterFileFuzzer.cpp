@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "camera/CameraState.h"
 #include "icon/Camera.h"
 #include "icon/DataFormat.h"
 #include "iconapi/src/Simulator.h"
+#include "image/CameraState.h"
 #include "image/ImageAdapter.h"
 #include "image/ImageList.h"
 #include "tests/fuzz/ScratchDirectory.h"

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "camera/CameraState.h"
+#include "base/DriverContext.h"
 #include "config/CameraDefaults.h"
 #include "config/CameraParameters.h"
-#include "driver/DriverContext.h"
 #include "icon/Simulation.h"
+#include "image/CameraState.h"
 #include "image/ImageAdapter.h"
 #include "image/ImageList.h"
 #include "tests/fuzz/ScratchDirectory.h"

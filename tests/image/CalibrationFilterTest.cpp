@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "driver/VaveZAZError.h"
+#include "base/VaveZAZError.h"
 #include "image/CalibrationFilter.h"
 #include "image/ImageSource.h"
 #include "image/RectificationFilter.h"

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "driver/VaveZAZError.h"
+#include "base/VaveZAZError.h"
 #include "image/ExtractionHelperCOG.h"
 #include "image/ExtractionHelperDirect.h"
 #include "image/ExtractionHelperScanCount.h"

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "driver/VaveZAZError.h"
+#include "base/VaveZAZError.h"
 #include "image/ImageAdapter3D.h"
 #include "image/ImageList.h"
 #include "tests/image/ImageTestSupport.h"

@@ -7,7 +7,7 @@
 #include <future>
 #include <mutex>
 
-#include "driver/VaveZAZError.h"
+#include "base/VaveZAZError.h"
 #include "image/AdapterRegistry.h"
 #include "image/ImageAdapterGrayscale.h"
 #include "tests/iconapi/SimTestSupport.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "camera/CameraState.h"
 #include "icon/DataFormat.h"
 #include "icon/IconBuffer.h"
 #include "icon/Simulation.h"
+#include "image/CameraState.h"
 #include "image/ImageBuffer.h"
 #include "tests/support/ContextFixture.h"
 

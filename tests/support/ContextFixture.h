@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/DriverContext.h"
+#include "base/DriverContext.h"
 #include "tests/support/LogCapture.h"
 
 // Gives each test a clean driver context: host output captured, a fresh

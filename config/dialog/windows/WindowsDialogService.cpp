@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "config/dialog/windows/ConfigurationSheetDialog.h"
 #include "config/propertygrid/windows/WideText.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 
 namespace {
 

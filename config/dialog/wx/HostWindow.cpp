@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
 
 void MakeTransientForHost(wxTopLevelWindow& window, HWND parent) {
     if (parent == nullptr) {

@@ -11,9 +11,9 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "base/DriverContext.h"
+#include "base/Log.h"
 #include "config/dialog/wx/ToolkitThread.h"
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "driver/IconResult.h"
+#include "base/IconResult.h"
 
-#include "driver/DriverContext.h"
-#include "driver/Log.h"
-#include "driver/VaveZAZError.h"
+#include "base/DriverContext.h"
+#include "base/Log.h"
+#include "base/VaveZAZError.h"
 
 void CheckIconResult(int32_t code, const char* label) {
     if (code != 0) {

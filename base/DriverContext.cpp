@@ -1,4 +1,4 @@
-#include "driver/DriverContext.h"
+#include "base/DriverContext.h"
 
 #include "platform/PathUtil.h"
 

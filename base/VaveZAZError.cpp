@@ -1,4 +1,4 @@
-#include "driver/VaveZAZError.h"
+#include "base/VaveZAZError.h"
 
 #include <boost/format.hpp>
 

@@ -1,4 +1,4 @@
-#include "driver/DriverLock.h"
+#include "base/DriverLock.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/Log.h"
+#include "base/Log.h"
 
 #include <atomic>
 #include <cassert>
@@ -11,8 +11,8 @@
 #include <thread>
 #include <utility>
 
-#include "driver/DriverContext.h"
-#include "driver/DriverLock.h"
+#include "base/DriverContext.h"
+#include "base/DriverLock.h"
 #include "platform/DebugOutput.h"
 #include "platform/LocalTime.h"
 
