@@ -6,14 +6,15 @@ import ctypes
 import logging
 import os
 import threading
-import weakref
 
 from vavezaz import _library
 from vavezaz._callbacks import completion_hub, is_warning_or_error, log_hub, logger
 from vavezaz.errors import Error
 from vavezaz.port import Port
 
-_live = weakref.WeakSet()
+# Sessions not yet closed, kept until they are: one dropped unclosed must
+# still be finalized at exit.
+_live = set()
 
 
 class Driver:
@@ -31,6 +32,7 @@ class Driver:
         if not os.path.isdir(self.system_dir):
             raise FileNotFoundError("system directory %s does not exist" % self.system_dir)
         self.lib = _library.load(library)
+        self.library = self.lib._name
         self.callback_errors = 0
         self.last_callback_error = None
         self._log = log if log is not None else logger

@@ -23,6 +23,7 @@ class Properties(collections.abc.Mapping):
 
     def __getitem__(self, name):
         value = ctypes.c_int()
+        self._port._check_open("getProperty")
         try:
             self._call("getProperty", name, ctypes.byref(value))
         except Error as error:
