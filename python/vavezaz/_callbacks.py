@@ -17,7 +17,9 @@ from vavezaz import _library
 _TIMESTAMP = re.compile(r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d: $")
 _WARNING_WORDS = ("error", "warning", "exception")
 
+# Quiet unless the application configures logging, as a library's logger is.
 logger = logging.getLogger("vavezaz")
+logger.addHandler(logging.NullHandler())
 
 
 def is_warning_or_error(line):

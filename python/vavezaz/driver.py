@@ -6,6 +6,7 @@ import ctypes
 import logging
 import os
 import threading
+import warnings
 
 from vavezaz import _library
 from vavezaz._callbacks import completion_hub, is_warning_or_error, log_hub, logger
@@ -81,7 +82,8 @@ class Driver:
         with log_hub.capture() as lines:
             result = getattr(self.lib, name)(*arguments)
         if result == failure:
-            raise Error("%s failed" % name, [line for line in lines if is_warning_or_error(line)])
+            shown = ", ".join(_shown(argument) for argument in arguments)
+            raise Error("%s(%s) failed" % (name, shown), [line for line in lines if is_warning_or_error(line)])
         return result
 
     def cameras(self):
@@ -146,7 +148,19 @@ class Driver:
             self.last_callback_error = error
             first = self.callback_errors == 1
         if first:
-            logger.error("a vavezaz callback raised; the driver went on", exc_info=error)
+            warnings.warn(
+                "vavezaz: the log callback raised %r; the driver went on (callback_errors counts them)"
+                % error,
+                RuntimeWarning,
+            )
+
+
+def _shown(argument):
+    """An argument as a failure's text shows it: names and numbers as they
+    are, pointers as "..."."""
+    if isinstance(argument, bytes):
+        return repr(argument.decode("utf-8", "replace"))
+    return str(argument) if isinstance(argument, int) else "..."
 
 
 def _level_of(message):

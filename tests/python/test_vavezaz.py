@@ -159,7 +159,7 @@ class FailureTest(DriverTest):
         with self.assertRaises(vavezaz.Error) as failed:
             self.driver.open(CAMERA_B + ".1", port=6)
         text = str(failed.exception)
-        self.assertIn("openCVLPort failed", text)
+        self.assertIn("openCVLPort(0, 6, %r, ...) failed" % (CAMERA_B + ".1"), text)
         self.assertIn("Init camera", text)
         self.assertTrue(all(line in text for line in failed.exception.lines))
         # The port is free again and the other camera still works.
@@ -186,10 +186,10 @@ class CallbackTest(unittest.TestCase):
         def raising(line):
             raise RuntimeError("host log broke on " + line)
 
-        with vavezaz.Driver(SYSTEM_DIR, log=raising) as driver:
+        with self.assertWarns(RuntimeWarning), vavezaz.Driver(SYSTEM_DIR, log=raising) as driver:
             with self.assertRaises(vavezaz.Error) as failed:
                 driver.open(CAMERA_B + ".1", port=9)
-            self.assertIn("openCVLPort failed", str(failed.exception))
+            self.assertIn("openCVLPort(0, 9,", str(failed.exception))
             with self.assertRaises(vavezaz.Error) as failed:
                 driver.open("Undefined", port=9)
             self.assertIn("undefined camera", str(failed.exception))
