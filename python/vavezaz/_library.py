@@ -80,7 +80,5 @@ def load(path=None):
                 function.argtypes = arguments
             _loaded[candidate] = library
             return library
-    raise Error(
-        "cannot load the VaveZAZ driver (give its path as library= or in %s)" % ENVIRONMENT_VARIABLE,
-        failures,
-    )
+    text = "cannot load the VaveZAZ driver (give its path as library= or in %s)"
+    raise Error(text % ENVIRONMENT_VARIABLE, failures)

@@ -9,7 +9,7 @@ import threading
 import warnings
 
 from vavezaz import _library
-from vavezaz._callbacks import completion_hub, is_warning_or_error, log_hub, logger
+from vavezaz._callbacks import is_warning_or_error, log_hub
 from vavezaz.errors import Error
 from vavezaz.port import Port
 
@@ -36,13 +36,14 @@ class Driver:
         self.library = self.lib._name
         self.callback_errors = 0
         self.last_callback_error = None
-        self._log = log if log is not None else logger
+        self._log = log if log is not None else logging.getLogger("vavezaz")
         self._lock = threading.Lock()
         self._ports = {}
         self._open = False
         log_hub.add_sink(self._sink)
         try:
-            self.call("initialize", self.system_dir.encode(), log_hub.proc, failure=0, check_open=False)
+            path = self.system_dir.encode()
+            self.call("initialize", path, log_hub.proc, failure=0, check_open=False)
         except Error:
             log_hub.remove_sink(self._sink)
             raise
@@ -83,7 +84,8 @@ class Driver:
             result = getattr(self.lib, name)(*arguments)
         if result == failure:
             shown = ", ".join(_shown(argument) for argument in arguments)
-            raise Error("%s(%s) failed" % (name, shown), [line for line in lines if is_warning_or_error(line)])
+            errors = [line for line in lines if is_warning_or_error(line)]
+            raise Error("%s(%s) failed" % (name, shown), errors)
         return result
 
     def cameras(self):
@@ -127,7 +129,8 @@ class Driver:
         cancelled. A camera the driver does not know, or a dialog that could
         not be shown, raises Error."""
         with log_hub.capture() as lines:
-            result = self.call("configureCamera", ctypes.c_void_p(parent), name.encode(), failure=None)
+            window = ctypes.c_void_p(parent)
+            result = self.call("configureCamera", window, name.encode(), failure=None)
         errors = [line for line in lines if is_warning_or_error(line)]
         if errors:
             raise Error("configureCamera %s failed" % name, errors)
@@ -149,8 +152,8 @@ class Driver:
             first = self.callback_errors == 1
         if first:
             warnings.warn(
-                "vavezaz: the log callback raised %r; the driver went on (callback_errors counts them)"
-                % error,
+                "vavezaz: the log callback raised %r; the driver went on"
+                " (callback_errors counts them)" % error,
                 RuntimeWarning,
             )
 
@@ -184,5 +187,3 @@ def _close_all():
     for lib in list(_library._loaded.values()):
         lib.setDebugMsgProc(_library.DebugMsgProc())
 
-
-__all__ = ["Driver", "completion_hub"]

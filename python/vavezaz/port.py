@@ -47,7 +47,8 @@ class Port:
         self.close()
 
     def __repr__(self):
-        return "<vavezaz.Port %d: %s, %d bits per pixel>" % (self.number, self.name, self.pixel_bits)
+        return "<vavezaz.Port %d: %s, %d bits per pixel>" % (
+            self.number, self.name, self.pixel_bits)
 
     @property
     def is_cloud(self):
@@ -61,9 +62,8 @@ class Port:
         completion_hub.register(self.number, self)
         try:
             self.pixel_bits = self.properties["PixelSize"]
-            self.driver.call(
-                "setCompleteCallback", 0, self.number, completion_hub.callback, failure=0
-            )
+            callback = completion_hub.callback
+            self.driver.call("setCompleteCallback", 0, self.number, callback, failure=0)
         except Error:
             self.close()
             raise
@@ -213,7 +213,8 @@ class Stream:
                 if not self._open:
                     raise StopIteration
                 if remaining <= 0:
-                    raise Timeout("stream: no image on port %d within %g s" % (self.port.number, self.timeout))
+                    raise Timeout("stream: no image on port %d within %g s"
+                                  % (self.port.number, self.timeout))
                 self._condition.wait(remaining)
             image = self._queue.popleft()
             self.taken += 1

@@ -8,8 +8,8 @@ from vavezaz.errors import Error, PropertyError
 # The names every port answers when read; a camera may answer more, and
 # names match without regard to case.
 READABLE = (
-    "Width", "Height", "PixelSize", "continuous",
-    "LogLevel", "LogIntoFile", "DebugViewOutput", "ConfigurationType", "NumberOfScans", "BufferSize",
+    "Width", "Height", "PixelSize", "continuous", "LogLevel", "LogIntoFile",
+    "DebugViewOutput", "ConfigurationType", "NumberOfScans", "BufferSize",
 )
 
 
@@ -27,7 +27,8 @@ class Properties(collections.abc.Mapping):
         try:
             self._call("getProperty", name, ctypes.byref(value))
         except Error as error:
-            raise PropertyError("property %s of port %d cannot be read" % (name, self._port.number), error.lines) from None
+            text = "property %s of port %d cannot be read" % (name, self._port.number)
+            raise PropertyError(text, error.lines) from None
         return value.value
 
     def __setitem__(self, name, value):

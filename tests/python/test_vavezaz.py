@@ -221,7 +221,8 @@ class CallbackTest(unittest.TestCase):
             """
             % (SYSTEM_DIR, CAMERA_A + ".2")
         )
-        run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+        run = subprocess.run(
+            [sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
         self.assertEqual(0, run.returncode, run.stderr)
         self.assertEqual("streaming\n", run.stdout)
 
