@@ -166,6 +166,22 @@ class FailureTest(DriverTest):
         with self.driver.open(CAMERA_A + ".1", port=6) as port:
             port.grab(timeout=5)
 
+    def test_configure_fails_for_an_unknown_camera_and_without_a_display(self):
+        # The driver answers "saved" for the first and "cancelled" for the
+        # second; only its log line tells them from the user's choice.
+        with self.assertRaises(vavezaz.Error) as unknown:
+            self.driver.configure("NoSuchCamera.1")
+        self.assertIn("cannot find camera by name", str(unknown.exception))
+        port = self.driver.open(CAMERA_A + ".1", port=11)
+        display = os.environ.pop("DISPLAY", None)
+        try:
+            with self.assertRaises(vavezaz.Error) as hidden:
+                port.configure()
+        finally:
+            if display is not None:
+                os.environ["DISPLAY"] = display
+        self.assertIn("DISPLAY is not set", str(hidden.exception))
+
     def test_calls_on_a_closed_session_and_port_raise(self):
         port = self.driver.open(CAMERA_A + ".1", port=7)
         port.close()
