@@ -95,6 +95,11 @@ class CompletionHub:
         self._ports = {}
         self.callback = _library.CompleteCallback(self._complete)
 
+    def holder(self, number):
+        """The port object open on that port number, in any session."""
+        with self._lock:
+            return self._ports.get(number)
+
     def register(self, number, port):
         with self._lock:
             self._ports[number] = port

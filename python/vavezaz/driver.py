@@ -9,7 +9,7 @@ import threading
 import warnings
 
 from vavezaz import _library
-from vavezaz._callbacks import is_warning_or_error, log_hub
+from vavezaz._callbacks import completion_hub, is_warning_or_error, log_hub
 from vavezaz.errors import Error
 from vavezaz.port import Port
 
@@ -106,8 +106,11 @@ class Driver:
         if not 0 <= port < ports:
             raise ValueError("port %d is not between 0 and %d" % (port, ports - 1))
         with self._lock:
-            if port in self._ports:
-                raise Error("port %d is already open (%s)" % (port, self._ports[port].name))
+            # The driver has one port map for the whole process: opening a
+            # port twice would silently take it from the first holder.
+            holder = self._ports.get(port) or completion_hub.holder(port)
+            if holder is not None:
+                raise Error("port %d is already open (%s)" % (port, holder.name))
             opened = Port(self, name, port)
             self._ports[port] = opened
         try:

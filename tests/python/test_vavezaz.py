@@ -184,6 +184,9 @@ class FailureTest(DriverTest):
 
     def test_calls_on_a_closed_session_and_port_raise(self):
         port = self.driver.open(CAMERA_A + ".1", port=7)
+        with vavezaz.Driver(SYSTEM_DIR) as nested, self.assertRaises(vavezaz.Error):
+            nested.open(CAMERA_A + ".2", port=7)
+        self.assertEqual(8, port.properties["PixelSize"])
         port.close()
         with self.assertRaises(vavezaz.Error):
             port.grab()
