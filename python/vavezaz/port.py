@@ -104,7 +104,7 @@ class Port:
         finally:
             with self._condition:
                 self._wanted -= 1
-        if isinstance(image, Error):
+        if isinstance(image, Exception):
             raise image
         return image
 
@@ -157,7 +157,7 @@ class Port:
         if stream is not None or self._wanted:
             try:
                 image = self.read()
-            except Error as error:
+            except Exception as error:  # noqa: B902 - raised where the image is taken
                 image = error
         with self._condition:
             self._announced_count += 1
@@ -218,7 +218,7 @@ class Stream:
                 self._condition.wait(remaining)
             image = self._queue.popleft()
             self.taken += 1
-        if isinstance(image, Error):
+        if isinstance(image, Exception):
             raise image
         return image
 

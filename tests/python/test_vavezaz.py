@@ -217,6 +217,16 @@ class CallbackTest(unittest.TestCase):
             self.assertGreater(driver.callback_errors, 0)
             self.assertIsInstance(driver.last_callback_error, RuntimeError)
 
+    def test_an_image_copy_that_raises_is_raised_by_the_grab_that_wanted_it(self):
+        with vavezaz.Driver(SYSTEM_DIR) as driver:
+            port = driver.open(CAMERA_A + ".2", port=12)
+            read = port.read
+            port.read = lambda: 1 / 0
+            with self.assertRaises(ZeroDivisionError):
+                port.grab(timeout=5)
+            port.read = read
+            self.assertGreater(len(port.grab(timeout=5)), 0)
+
     def test_callbacks_outlive_the_objects_that_gave_them(self):
         def session():
             with vavezaz.Driver(SYSTEM_DIR, log=lambda line: None) as driver:
