@@ -63,13 +63,17 @@ class Driver:
                 return
             self._open = False
             ports = list(self._ports.values())
-        for port in ports:
-            port.close()
         try:
-            self.call("finalize", failure=0, check_open=False)
+            for port in ports:
+                port.close()
         finally:
-            log_hub.remove_sink(self._sink)
-            _live.discard(self)
+            # The last finalize closes every camera, also a port whose close
+            # failed above.
+            try:
+                self.call("finalize", failure=0, check_open=False)
+            finally:
+                log_hub.remove_sink(self._sink)
+                _live.discard(self)
 
     @property
     def closed(self):

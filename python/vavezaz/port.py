@@ -73,12 +73,14 @@ class Port:
         completion callback in progress)."""
         if not self._open_now:
             return
-        if self._stream is not None:
-            self._stream.close()
-        self._open_now = False
-        self.driver.lib.closeCVLPort(0, self.number)
-        completion_hub.unregister(self.number, self)
-        self.driver._forget(self)
+        try:
+            if self._stream is not None:
+                self._stream.close()
+        finally:
+            self._open_now = False
+            self.driver.lib.closeCVLPort(0, self.number)
+            completion_hub.unregister(self.number, self)
+            self.driver._forget(self)
 
     @property
     def closed(self):
