@@ -211,9 +211,9 @@ class Stream:
         deadline = time.monotonic() + self.timeout
         with self._condition:
             while not self._queue:
-                remaining = deadline - time.monotonic()
                 if not self._open:
                     raise StopIteration
+                remaining = deadline - time.monotonic()
                 if remaining <= 0:
                     raise Timeout("stream: no image on port %d within %g s"
                                   % (self.port.number, self.timeout))
@@ -225,11 +225,13 @@ class Stream:
         return image
 
     def close(self):
-        """Switches continuous mode off; the images still queued are dropped."""
+        """Switches continuous mode off and ends the iteration; the images
+        still queued are let go."""
         with self._condition:
             if not self._open:
                 return
             self._open = False
+            self._queue.clear()
             self._condition.notify_all()
         try:
             if not self.port.closed:
