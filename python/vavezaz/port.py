@@ -62,6 +62,11 @@ class Port:
         completion_hub.register(self.number, self)
         try:
             self.pixel_bits = self.properties["PixelSize"]
+            # A row is copied by its pixel size into an array of ours: a size
+            # the module has no layout for would be copied past its end.
+            if self.pixel_bits not in (GRAYSCALE_BITS, XYZ_BITS, XYZCI_BITS):
+                raise Error("port %d delivers %d bits per pixel, which has no array layout here"
+                            % (self.number, self.pixel_bits))
             callback = completion_hub.callback
             self.driver.call("setCompleteCallback", 0, self.number, callback, failure=0)
         except Error:
