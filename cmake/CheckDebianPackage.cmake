@@ -3,10 +3,10 @@
 # machine's architecture (no C compiler on the path), and CPack then makes a
 # package that names no dependencies: it installs, but its programs do not run
 # on a machine that lacks the libraries. Every package with a program in it
-# (all but the -dev ones) depends on the C library at least, so one that does
-# not is refused.
+# (all but the -dev ones and the architecture-independent Python module)
+# depends on the C library at least, so one that does not is refused.
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
-  if(package MATCHES "\\.deb$" AND NOT package MATCHES "-dev_[^/]*\\.deb$")
+  if(package MATCHES "\\.deb$" AND NOT package MATCHES "(-dev_[^/]*|_all)\\.deb$")
     execute_process(COMMAND dpkg-deb --field ${package} Depends
                     OUTPUT_VARIABLE depends RESULT_VARIABLE result
                     OUTPUT_STRIP_TRAILING_WHITESPACE)

@@ -7,6 +7,7 @@
 #   iconsim      the camera API stand-in libicon.so.0 with its README and samples;
 #                a site with the maker's own camera API library leaves it out
 #   iconsim-dev  the stand-in's headers and its libicon.so link
+#   python       the Python module vavezaz
 # Documentation keeps the source tree's layout under the doc directory, so the
 # links between README.md, docs/ and iconapi/README.md work where installed.
 
@@ -53,6 +54,20 @@ install(DIRECTORY iconapi/include/icon
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT iconsim-dev)
 install(FILES iconapi/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/iconapi COMPONENT iconsim)
 install(DIRECTORY iconapi/samples DESTINATION ${CMAKE_INSTALL_DOCDIR}/iconapi COMPONENT iconsim)
+
+# The Python module, where Debian's python3 finds modules for every Python 3
+# version. It is told where the driver was installed beside it, relative to
+# itself, so a tree installed under another prefix finds its own driver
+# before any other libvavezaz.so.1 the loader would find.
+set(VAVEZAZ_PYTHON_DIR "lib/python3/dist-packages" CACHE PATH "The Python module's directory")
+install(DIRECTORY python/vavezaz DESTINATION ${VAVEZAZ_PYTHON_DIR} COMPONENT python
+    FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
+file(RELATIVE_PATH vavezaz_python_to_lib ${CMAKE_INSTALL_PREFIX}/${VAVEZAZ_PYTHON_DIR}/vavezaz
+    ${CMAKE_INSTALL_FULL_LIBDIR})
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/python/_installed.py CONTENT
+    "# Written at build time: the driver relative to this directory.\nLIBRARY = \"${vavezaz_python_to_lib}/$<TARGET_SONAME_FILE_NAME:vavezaz>\"\n")
+install(FILES ${CMAKE_BINARY_DIR}/python/_installed.py
+    DESTINATION ${VAVEZAZ_PYTHON_DIR}/vavezaz COMPONENT python)
 
 # find_package(VaveZAZ): the imported target VaveZAZ::vavezaz. Every path in
 # it is relative to the package's own location, so the tree can be moved.

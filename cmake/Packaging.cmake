@@ -5,6 +5,7 @@
 #   vavezaz-tools   cvl-host, its manual page, the documentation
 #   libicon0        the camera API stand-in with its simulated cameras
 #   libicon-dev     the stand-in's headers
+#   python3-vavezaz the Python module, for every architecture
 # `apt-get install ./*.deb` gives a working `cvl-host list` on the simulated
 # cameras. The driver depends on "libicon0 | vavezaz-camera-api": a site with
 # the camera maker's own library installs a package that provides
@@ -22,7 +23,7 @@ set(VAVEZAZ_PACKAGE_MAINTAINER
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL driver dev tools iconsim iconsim-dev)
+set(CPACK_COMPONENTS_ALL driver dev tools iconsim iconsim-dev python)
 set(CPACK_PACKAGE_NAME vavezaz)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VAVEZAZ_PACKAGE_MAINTAINER})
@@ -43,7 +44,8 @@ set(vavezaz_packages
     "dev^libvavezaz-dev^libdevel^libvavezaz1 ${vavezaz_same}^camera driver library for machine-vision hosts (development)^The C header of the CVL driver interface, the CMake package VaveZAZ, vavezaz.pc\nand two example hosts in C, one for grayscale images and one for point clouds."
     "tools^vavezaz-tools^utils^libvavezaz1 ${vavezaz_same}^host tool and documentation of the VaveZAZ camera driver^cvl-host plays the host application: it lists the cameras, grabs images and\npoint clouds into files, streams with live figures, shows the properties and\nwrites the settings file. With the driver's reference documentation."
     "iconsim^libicon0^libs^^camera API stand-in with simulated cameras^Simulated Ethernet 3D laser-triangulation cameras behind the camera API the\nVaveZAZ driver calls, for trying the driver and its hosts without a camera.\nA site with the camera maker's own library leaves this package out."
-    "iconsim-dev^libicon-dev^libdevel^libicon0 ${vavezaz_same}^camera API stand-in (development)^The headers of the camera API as the VaveZAZ driver is built against them.")
+    "iconsim-dev^libicon-dev^libdevel^libicon0 ${vavezaz_same}^camera API stand-in (development)^The headers of the camera API as the VaveZAZ driver is built against them."
+    "python^python3-vavezaz^python^libvavezaz1 ${vavezaz_same}, python3:any, python3-numpy^Python module for the VaveZAZ camera driver^The module vavezaz drives the cameras through the driver's 18 entry points:\ngrayscale images and point clouds as NumPy arrays, a stream in continuous\nmode, the port properties and the configuration dialog.")
 
 execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/debian/changelog
                 OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz)
@@ -71,6 +73,8 @@ foreach(entry IN LISTS vavezaz_packages)
   endif()
 endforeach()
 set(CPACK_DEBIAN_ICONSIM_PACKAGE_PROVIDES vavezaz-camera-api)
+# Python source only: the same package serves every architecture.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
 # The two libraries renew the dynamic linker's cache through dpkg's ldconfig
 # trigger, as Debian's libraries do, instead of calling ldconfig themselves.
 foreach(component DRIVER ICONSIM)

@@ -4,8 +4,9 @@
 # fails), installs them with apt-get as a user would, checks that every
 # library their programs load from outside the package set belongs to a
 # package that the owning package's Depends names (so they install on a
-# machine that has nothing but those), runs the installed cvl-host from
-# outside the source tree, and removes everything again. Needs root.
+# machine that has nothing but those), runs the installed cvl-host and the
+# installed Python module from outside the source tree, and removes
+# everything again. Needs root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +18,7 @@ bash tools/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
 
-names=(libvavezaz1 libvavezaz-dev vavezaz-tools libicon0 libicon-dev)
+names=(libvavezaz1 libvavezaz-dev vavezaz-tools libicon0 libicon-dev python3-vavezaz)
 work=$(mktemp -d)
 apt_get() {
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 -y -qq "$@"
@@ -98,6 +99,16 @@ grep -qx "driver: /usr/lib.*/libvavezaz.so.1" "$work/list.txt" || fail "cvl-host
 grep -q '^  .*\.1$' "$work/list.txt" || fail "cvl-host listed no camera configurations"
 (cd "$work/run" && cvl-host grab --count 1) | tee "$work/grab.txt"
 [ -s "$work/run/cvl-host-system/images/image-1.pgm" ] || fail "cvl-host grab wrote no image"
+
+echo "=== import the installed Python module outside the source tree"
+(cd "$work/run" && env -u VAVEZAZ_LIBRARY -u PYTHONPATH /usr/bin/python3 -c '
+import vavezaz
+with vavezaz.Driver("cvl-host-system") as driver:
+    port = driver.open(driver.cameras()[0], port=1)
+    print(vavezaz.__file__, driver.library, port.grab(timeout=10).shape)
+') | tee "$work/python.txt"
+grep -q '^/usr/lib/python3/dist-packages/vavezaz/__init__.py /usr/lib/.*/libvavezaz.so.1 (512, 1536)$' \
+    "$work/python.txt" || fail "the installed Python module did not grab through /usr/lib's driver"
 
 echo "=== remove"
 remove_packages

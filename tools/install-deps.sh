@@ -13,7 +13,7 @@ packages=(
     libwxgtk3.2-dev libgtk-3-dev
     xvfb xdotool
     imagemagick
-    python3-open3d
+    python3-numpy python3-open3d
     pkgconf dpkg-dev file lintian man-db
 )
 if [ "${1:-}" = windows ]; then
