@@ -313,8 +313,8 @@ void Camera::CreateIconCamera() {
     if (ethernet == nullptr) {
         throw std::runtime_error("Failed to cast to icon::EthernetCamera");
     }
-    created.release();
     iconCamera_.reset(ethernet);
+    static_cast<void>(created.release());
 }
 
 void Camera::CreateIconFrameGrabber() {

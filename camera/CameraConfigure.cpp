@@ -152,7 +152,7 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
         if (dialogEnded) {
             return std::string();
         }
-        const std::string failure = SaveWorkingCopies(cameraSet, imageSet, name);
+        std::string failure = SaveWorkingCopies(cameraSet, imageSet, name);
         saved = failure.empty();
         return failure;
     };

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -178,7 +179,7 @@ VAVEZAZ_AVX512_POINTS GatherPlan PlanOf(int floats, int k) {
 template <int floats>
 VAVEZAZ_AVX512_POINTS __m512 Gather(const __m512 from[floats], const GatherPlan& plan) {
     __m512 gathered = _mm512_permutex2var_ps(from[0], plan.index, from[1]);
-    for (int p = 1; 2 * p < floats; ++p) {
+    for (ptrdiff_t p = 1; 2 * p < floats; ++p) {
         const __m512 part = 2 * p + 1 < floats
                                 ? _mm512_permutex2var_ps(from[2 * p], plan.index, from[2 * p + 1])
                                 : _mm512_maskz_permutexvar_ps(0xFFFF, plan.index, from[2 * p]);
@@ -255,14 +256,14 @@ VAVEZAZ_AVX512_POINTS size_t FilterAvx512(uint8_t* points, size_t& kept, size_t 
     for (; n + 16 <= end; n += 16) {
         float* group = reinterpret_cast<float*>(points + n * stride);
         __m512 v[floats];
-        for (int r = 0; r < floats; ++r) {
+        for (ptrdiff_t r = 0; r < floats; ++r) {
             v[r] = _mm512_loadu_ps(group + 16 * r);
         }
         __m512 z = Gather<floats>(v, zs);
         if constexpr (compensate) {
             z = _mm512_mul_ps(z, cosine);
             const __m512 y = MovedY(Gather<floats>(v, ys), z, tangent);
-            for (int r = 0; r < floats; ++r) {
+            for (ptrdiff_t r = 0; r < floats; ++r) {
                 v[r] = _mm512_mask_permutexvar_ps(v[r], lanes[r].y, lanes[r].index, y);
                 v[r] = _mm512_mask_permutexvar_ps(v[r], lanes[r].z, lanes[r].index, z);
                 _mm512_storeu_ps(group + 16 * r, v[r]);
@@ -271,7 +272,7 @@ VAVEZAZ_AVX512_POINTS size_t FilterAvx512(uint8_t* points, size_t& kept, size_t 
         const __mmask16 keep = InWindow(z, minHeight, maxHeight);
         const unsigned __int128 keptFloats = FloatsKept<floats>(keep);
         float* to = reinterpret_cast<float*>(points + kept * stride);
-        for (int r = 0; r < floats; ++r) {
+        for (ptrdiff_t r = 0; r < floats; ++r) {
             const auto part = static_cast<__mmask16>(keptFloats >> (16 * r));
             _mm512_mask_compressstoreu_ps(to, part, v[r]);
             to += __builtin_popcount(part);

@@ -171,7 +171,11 @@ bool ResolveLinks(const std::string& path, std::string& target, std::string& rea
         const std::string next(link, static_cast<size_t>(length));
         const size_t slash = target.rfind('/');
         const bool absolute = !next.empty() && next[0] == '/';
-        target = absolute || slash == std::string::npos ? next : target.substr(0, slash + 1) + next;
+        if (absolute || slash == std::string::npos) {
+            target = next;
+        } else {
+            target.erase(slash + 1).append(next);
+        }
     }
     return Fail(reason, "cannot follow its symbolic link", ELOOP);
 }

@@ -29,11 +29,10 @@ std::vector<std::string> SplitSegments(const std::string& path) {
 std::vector<std::string> Fold(const std::vector<std::string>& segments, bool absolute) {
     std::vector<std::string> folded;
     for (const std::string& segment : segments) {
-        if (segment != "..") {
-            folded.push_back(segment);
-        } else if (!folded.empty() && folded.back() != "..") {
+        const bool up = segment == "..";
+        if (up && !folded.empty() && folded.back() != "..") {
             folded.pop_back();
-        } else if (!absolute) {
+        } else if (!up || !absolute) {
             folded.push_back(segment);
         }
     }

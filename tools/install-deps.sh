@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev
+    cmake ninja-build g++ clang libclang-rt-14-dev clang-tidy
     libboost-dev libboost-thread-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev

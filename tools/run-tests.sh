@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite three times: a normal build, under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer;
+# AddressSanitizer + UndefinedBehaviorSanitizer (then clang-tidy over the
+# driver's sources, with that build's compile database), and under
+# ThreadSanitizer;
 # then builds the fuzz targets and runs each for a few seconds (FUZZ_SECONDS,
 # default 4) from a fixed seed (FUZZ_SEED, default 1), so that a run repeats;
 # then the Windows builds: windows, the 32-bit DLL hosts load, with its export
@@ -14,7 +16,7 @@ bash tools/install-deps.sh
 
 # The Windows stages take about 6 minutes from a clean tree on an idle
 # two-core machine, most of it compiling; the suites under Wine under a minute.
-default_presets=(default asan tsan fuzz windows windows-x64)
+default_presets=(default asan tidy tsan fuzz windows windows-x64)
 presets=("$@")
 named=${#presets[@]}
 [ ${#presets[@]} -gt 0 ] || presets=("${default_presets[@]}")
@@ -52,6 +54,13 @@ configure_options() {
 }
 
 for preset in "${presets[@]}"; do
+    if [ "$preset" = tidy ]; then
+        echo "=== tidy: clang-tidy over the driver's sources"
+        start=$SECONDS
+        bash tools/clang-tidy.sh
+        echo "=== tidy: $((SECONDS - start)) s"
+        continue
+    fi
     if [ "$preset" = fuzz ]; then
         echo "=== fuzz: configure and build the fuzz targets"
         cmake --preset fuzz >/dev/null

@@ -97,7 +97,9 @@ void RouteToolkitMessages() {
 }
 
 std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
+    // Read on the toolkit's thread while it starts; the driver sets no
+    // variable, so only a host writing its environment meanwhile could race.
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
     return value != nullptr ? value : "";
 }
 
@@ -115,7 +117,9 @@ bool StartToolkit(std::string& error) {
     delete wxLog::SetActiveTarget(new DriverLog);
     // The toolkit may set the C locale from the environment; the host's
     // process keeps the one it had, so numbers still read and print the same.
-    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    // The process-wide locale is the one call here a host thread could race:
+    // the toolkit's start sets it, and there is no thread-local way to stop it.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);  // NOLINT(concurrency-mt-unsafe)
     wxApp::SetInstance(new DriverApp);
     static char programName[] = "vavezaz";
     char* arguments[] = {programName, nullptr};
@@ -123,7 +127,7 @@ bool StartToolkit(std::string& error) {
     // Starts GTK with its checking initialisation, which fails instead of
     // ending the process when the display cannot be opened.
     const bool started = wxEntryStart(count, arguments);
-    std::setlocale(LC_ALL, locale.c_str());
+    std::setlocale(LC_ALL, locale.c_str());  // NOLINT(concurrency-mt-unsafe)
     if (!started) {
         error = "cannot open the display '" + display + "' to show the configuration dialog";
         return false;
