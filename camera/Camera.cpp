@@ -31,8 +31,15 @@ std::string CheckedName(const char* name) {
     return name;
 }
 
+// The device states the camera reports: idle, or measuring (plain, with a
+// trigger pending, or overtriggered). Any other is an odd state, left by a
+// reset.
+constexpr int kIdle = icon::Camera::STATUS_IDLE;
+constexpr int kMeasuring = icon::Camera::STATUS_MEASURING;
+constexpr int kMeasuringOvertriggered = 4;
+
 bool IsMeasuring(int status) {
-    return status >= 2 && status <= 4;
+    return status >= kMeasuring && status <= kMeasuringOvertriggered;
 }
 
 }  // namespace
@@ -243,7 +250,8 @@ bool Camera::TakeAdapters(int32_t port, AdapterRegistry::Map* closing) {
 
 void Camera::ShutDown(int32_t port) {
     try {
-        int status = 3;
+        // Taken as measuring when the camera cannot say, so it is stopped.
+        int status = kMeasuringOvertriggered;
         IgnoreIconResult(iconCamera_->checkCamStatus(status), "Check camera status");
         if (IsMeasuring(status)) {
             StopIfMeasuring(status);
@@ -340,13 +348,13 @@ void Camera::ConnectCamera() {
                     "Set communication paramameters");
     CheckIconResult(iconCamera_->setProtocolTimeout(kProtocolTimeoutMs), "Set protocol timeout");
     CheckIconResult(iconCamera_->init(), "Init camera");
-    int status = 1;
+    int status = kIdle;
     CheckIconResult(iconCamera_->checkCamStatus(status), "Check camera status");
     WriteLog(context_, 2, "Camera(%s) status %d", name, status);
     if (IsMeasuring(status)) {
         WriteLog(context_, 2, "Camera(%s) was running, sending stop", name);
         StopIfMeasuring(status);
-    } else if (status != 1) {
+    } else if (status != kIdle) {
         WriteLog(context_, 2, "Camera(%s) is in an odd state (status %d), sending reboot", name,
                  status);
         CheckIconResult(iconCamera_->reset(), "Reset camera");

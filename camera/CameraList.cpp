@@ -240,10 +240,10 @@ bool CameraList::Init() {
 
 bool CameraList::BeginDiscovery() {
     std::lock_guard<DriverMutex> lock(camerasLock_);
-    if (initialized_ || discoveryState_ == 2) {
+    if (initialized_ || discoveryState_ == kManualCamera) {
         return false;
     }
-    discoveryState_ = 1;
+    discoveryState_ = kDiscoveryStarted;
     return true;
 }
 
@@ -285,7 +285,7 @@ Camera* CameraList::Create(const std::string& address) {
     {
         std::lock_guard<DriverMutex> lock(camerasLock_);
         AddCamera(std::move(camera));
-        discoveryState_ = 2;
+        discoveryState_ = kManualCamera;
         initialized_ = true;
     }
     WriteLog(context_, 1, "CameraList::Create: Created camera by IP %s\n", address.c_str());

@@ -112,6 +112,13 @@ class CameraList {
     // inside a completion callback.
     void Destroy();
 
+    // How the list came by its cameras; after the first discovery no manual
+    // camera is added, after the first manual camera no discovery runs.
+    enum DiscoveryState : int32_t {
+        kNothingYet = 0,
+        kDiscoveryStarted = 1,
+        kManualCamera = 2,
+    };
     int32_t GetDiscoveryState();
 
   private:
@@ -140,5 +147,5 @@ class CameraList {
     bool initialized_ = false;
     std::unique_ptr<const char*[]> configNameArray_;
     std::vector<std::string> configNames_;
-    int32_t discoveryState_ = 0;
+    int32_t discoveryState_ = kNothingYet;
 };

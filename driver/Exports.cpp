@@ -183,7 +183,8 @@ void DestroyCameraList(DriverContext* context) {
 bool OpenPort(DriverContext* context, int grabberNo, int portNo, const char* cameraName,
               int* imageSize) {
     CameraList::Hold list = CameraList::GetInstance();
-    if (list->isIpAddress(cameraName) && list->GetDiscoveryState() != 1) {
+    if (list->isIpAddress(cameraName) &&
+        list->GetDiscoveryState() != CameraList::kDiscoveryStarted) {
         WriteLog(context, 1, "openCVLPort: Manual camera IP name:%s\n", cameraName);
         if (!list->IsCameraAvailable(cameraName)) {
             WriteLog(context, 1, "openCVLPort: Adding manual camera:%s\n", cameraName);

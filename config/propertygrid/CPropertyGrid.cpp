@@ -2,15 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cfloat>
-#include <clocale>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 
-#include <locale.h>
-
+#include "config/NumberText.h"
 #include "platform/LocalTime.h"
 
 namespace {
@@ -72,95 +67,7 @@ bool IsInPlaceKind(GridItemKind kind) {
            kind == GridItemKind::kReal;
 }
 
-size_t SkipBlanks(const std::string& text) {
-    size_t at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])) != 0) {
-        ++at;
-    }
-    return at;
-}
-
-size_t SkipDigits(const std::string& text, size_t at) {
-    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) != 0) {
-        ++at;
-    }
-    return at;
-}
-
 }  // namespace
-
-int64_t ParseLeadingInteger(const std::string& text) {
-    size_t at = SkipBlanks(text);
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    // Accumulated negatively, so the most negative value fits too.
-    int64_t value = 0;
-    const int64_t lowest = std::numeric_limits<int64_t>::min();
-    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) != 0; ++at) {
-        const int digit = text[at] - '0';
-        if (value < (lowest + digit) / 10) {
-            value = lowest;
-            break;
-        }
-        value = value * 10 - digit;
-    }
-    if (negative) {
-        return value;
-    }
-    return value == lowest ? std::numeric_limits<int64_t>::max() : -value;
-}
-
-double ParseLeadingReal(const std::string& text) {
-    const size_t start = SkipBlanks(text);
-    size_t at = start;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    const size_t mantissa = at;
-    size_t end = SkipDigits(text, at);
-    bool digits = end > mantissa;
-    if (end < text.size() && text[end] == '.') {
-        const size_t fraction = end + 1;
-        const size_t after = SkipDigits(text, fraction);
-        digits = digits || after > fraction;
-        end = after;
-    }
-    if (!digits) {
-        return 0.0;
-    }
-    if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
-        size_t exponent = end + 1;
-        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
-            ++exponent;
-        }
-        const size_t after = SkipDigits(text, exponent);
-        if (after > exponent) {
-            end = after;
-        }
-    }
-    // Parsed in the "C" locale whatever the host's is; the prefix holds
-    // decimal notation only, so the C library reads no infinity, NaN or
-    // hexadecimal into it.
-    const std::string number = text.substr(mantissa, end - mantissa);
-#ifdef _WIN32
-    static const _locale_t cLocale = ::_create_locale(LC_ALL, "C");
-    double value = ::_strtod_l(number.c_str(), nullptr, cLocale);
-#else
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
-    double value = ::strtod_l(number.c_str(), nullptr, cLocale);
-#endif
-    if (std::isinf(value)) {
-        // Too large reads as the largest finite number, never as an infinity
-        // that would pass for a value.
-        value = DBL_MAX;
-    }
-    return negative ? -value : value;
-}
 
 int32_t CPropertyGrid::AddSection(const std::string& title) {
     PropertyGridSection section;

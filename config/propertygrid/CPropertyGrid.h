@@ -211,12 +211,3 @@ class CPropertyGrid {
     PropertyGridOwner* owner_ = nullptr;
     PropertyGridView* view_ = nullptr;
 };
-
-// The leading decimal digits of `text`, with blanks before and an optional
-// sign, as a 64-bit integer; 0 without digits. Saturates instead of
-// overflowing.
-int64_t ParseLeadingInteger(const std::string& text);
-// The leading decimal number of `text` (blanks, sign, digits, point, digits,
-// exponent); 0 without one. Only decimal notation: no hexadecimal, infinity
-// or NaN, whatever the C library accepts. Independent of the C locale.
-double ParseLeadingReal(const std::string& text);

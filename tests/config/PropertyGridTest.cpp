@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "config/NumberText.h"
 #include "config/propertygrid/CPropertyGrid.h"
 
 namespace {
