@@ -1,5 +1,7 @@
 #include "image/GrayscaleKernels.h"
 
+#include "image/VectorPaths.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define VAVEZAZ_X86 1
@@ -136,8 +138,7 @@ void FillHighBytesPortable(const uint16_t* words, uint8_t* bytes, size_t count) 
 
 #ifdef VAVEZAZ_X86
 bool HasAvx2() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
+    return ThisProcessor().avx2;
 }
 
 VAVEZAZ_AVX2 void FillCogAvx2(const uint16_t* sums, const uint16_t* xsums, uint8_t* bytes,
@@ -168,10 +169,7 @@ VAVEZAZ_AVX2 void FillHighBytesAvx2(const uint16_t* words, uint8_t* bytes, size_
 // 0x80000000 and so to the low byte 0, and no floating-point flag is raised
 // in a host that unmasks them.
 bool HasAvx512() {
-    static const bool supported = __builtin_cpu_supports("avx512f") &&
-                                  __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("avx512vbmi");
-    return supported;
+    return ThisProcessor().avx512Bytes;
 }
 
 #define VAVEZAZ_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))

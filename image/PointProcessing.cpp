@@ -16,6 +16,7 @@
 
 #include "image/ExtractionHelper.h"
 #include "image/ImageBuffer.h"
+#include "image/VectorPaths.h"
 
 namespace {
 
@@ -283,11 +284,6 @@ VAVEZAZ_AVX512_POINTS size_t FilterAvx512(uint8_t* points, size_t& kept, size_t 
     return n;
 }
 
-bool HasAvx512Points() {
-    static const bool supported =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("bmi2");
-    return supported;
-}
 #endif
 
 // XYZ and XYZCI points take the wide loop where the processor has it, for
@@ -296,7 +292,7 @@ template <size_t stride, bool compensate>
 size_t FilterGroups(uint8_t* points, size_t kept, size_t first, size_t count,
                     const LaserPlane& plane, double minHeight, double maxHeight, bool wide) {
 #ifdef VAVEZAZ_WIDE_POINTS
-    if (wide && HasAvx512Points()) {
+    if (wide && ThisProcessor().avx512Points) {
         const size_t rest = FilterAvx512<stride / sizeof(float), compensate>(
             points, kept, first, first + count, plane, minHeight, maxHeight);
         count -= rest - first;

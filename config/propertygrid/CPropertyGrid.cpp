@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <limits>
 
 #include "config/NumberText.h"
 #include "platform/LocalTime.h"
