@@ -146,7 +146,7 @@ bool Camera::Open(int32_t port, int32_t* imageSize, const std::string& imageName
 }
 
 CameraParameters Camera::CopyParameters() {
-    std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+    std::lock_guard<DriverMutex> lock(parametersLock_);
     return state_.parameters;
 }
 
@@ -162,7 +162,7 @@ void Camera::SetUpFirstPort(int32_t port) {
     std::string message;
     const bool valid = parameters.Validate(message);
     {
-        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        std::lock_guard<DriverMutex> lock(parametersLock_);
         state_.parameters = parameters;
     }
     if (!valid) {
@@ -370,7 +370,7 @@ void Camera::SetupFrameGrabber() {
     WriteLog(context_, 2, "Camera(%s) FramgeGrabber setCameraIP=%s, setCameraPort=%d\n",
              state_.name.c_str(), ipAddress_.c_str(), dataPort);
     {
-        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        std::lock_guard<DriverMutex> lock(parametersLock_);
         parameters.setBufferSize(state_.parameters.GetParameter<int>("BufferSize"));
         state_.scansPerBuffer = state_.parameters.GetParameter<int>("NumberOfScans");
     }
@@ -388,7 +388,7 @@ void Camera::LoadCameraConfiguration() {
     std::string file;
     std::string type;
     {
-        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        std::lock_guard<DriverMutex> lock(parametersLock_);
         file = state_.parameters.GetParameter<std::string>("ConfigurationFile");
         type = state_.parameters.GetParameter<std::string>("ConfigurationType");
     }

@@ -16,7 +16,6 @@
 #include "image/CameraState.h"
 #include "image/ImageList.h"
 #include "platform/AutoResetEvent.h"
-#include "platform/CriticalSection.h"
 #include "vavezaz/CvlDriver.h"
 
 class DriverContext;
@@ -134,13 +133,12 @@ class Camera {
     CameraState state_;
     // Guards state_.parameters, which host threads read and write through
     // properties while another opens the camera.
-    DriverRecursiveMutex parametersLock_;
+    DriverMutex parametersLock_;
     DriverContext* context_;
     std::atomic<bool> continuousMode_{false};
     std::atomic<bool> grabPending_{false};
     // Makes a grab's test-and-set of grabPending_ one step.
-    using GrabLock = DriverLock<platform::CriticalSection>;
-    GrabLock grabLock_;
+    DriverMutex grabLock_;
     CameraStatistics statistics_;
     std::string ipAddress_;
     std::unique_ptr<icon::EthernetCamera> iconCamera_;

@@ -49,7 +49,7 @@ bool Camera::Grab() {
     WriteLog(context_, 2, "Camera::Grab: entering \n");
     bool alreadyPending = false;
     {
-        std::lock_guard<GrabLock> lock(grabLock_);
+        std::lock_guard<DriverMutex> lock(grabLock_);
         alreadyPending = grabPending_;
         if (alreadyPending) {
             statistics_.grabInProgress.Increment();
@@ -79,7 +79,7 @@ void Camera::SetContinuousGrab(bool mode) {
 }
 
 void Camera::ClearGrabPending() {
-    std::lock_guard<GrabLock> lock(grabLock_);
+    std::lock_guard<DriverMutex> lock(grabLock_);
     grabPending_ = false;
 }
 

@@ -203,7 +203,7 @@ void Camera::RestartIfNeeded(HWND parent, const std::string& title,
     const size_t ports = registry_.Count();
     bool restart = false;
     {
-        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        std::lock_guard<DriverMutex> lock(parametersLock_);
         restart = ports > 1 && NeedsRestart(cameraSet, state_.parameters);
     }
     if (restart) {

@@ -126,7 +126,7 @@ bool Camera::GetProperty(int32_t port, const std::string& property, int32_t* val
     } else if (IsContinuous(property)) {
         *value = continuousMode_ ? 1 : 0;
     } else {
-        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        std::lock_guard<DriverMutex> lock(parametersLock_);
         return state_.parameters.HasParam(property) &&
                ReadParam(state_.parameters.GetParam(property), value);
     }
@@ -141,7 +141,7 @@ bool Camera::SetProperty(int32_t port, const std::string& property, int32_t valu
     }
     std::string refusal;
     {
-        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        std::lock_guard<DriverMutex> lock(parametersLock_);
         if (state_.parameters.HasParam(property)) {
             if (WriteParam(state_.parameters.GetParam(property), value, &refusal)) {
                 return true;
@@ -167,7 +167,7 @@ bool Camera::SetProperty(int32_t port, const std::string& property, int32_t valu
 bool Camera::GetRange(int32_t, const std::string& property, int32_t* minimum, int32_t* maximum) {
     WriteLog(context_, 2, "Camera::GetRange: entering prop=%s \n", property.c_str());
     {
-        std::lock_guard<DriverRecursiveMutex> lock(parametersLock_);
+        std::lock_guard<DriverMutex> lock(parametersLock_);
         if (!state_.parameters.HasParam(property) ||
             !ParamRange(state_.parameters.GetParam(property), minimum, maximum)) {
             return false;
