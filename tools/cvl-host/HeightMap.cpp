@@ -71,11 +71,27 @@ HeightMap MakeHeightMap(const std::vector<PointXyz>& points, int width, int heig
     map.zLow = zLow->z;
     map.zHigh = zHigh->z;
     std::vector<float> top(map.cells.size(), -std::numeric_limits<float>::infinity());
-    for (const PointXyz& point : points) {
-        const size_t cell = static_cast<size_t>(Cell(point.y, map.yMin, map.yMax, height)) *
-                                static_cast<size_t>(width) +
-                            static_cast<size_t>(Cell(point.x, map.xMin, map.xMax, width));
-        top[cell] = std::max(top[cell], point.z);
+    // Neighbours of one scan closer than this fill the cells between them, so
+    // that unevenly spaced points leave no holes; wider gaps, where the
+    // height window dropped points, stay empty.
+    const float widestGap = 2.5f * (map.xMax - map.xMin) / static_cast<float>(width);
+    for (size_t i = 0; i < points.size(); ++i) {
+        const PointXyz& point = points[i];
+        const size_t row = static_cast<size_t>(Cell(point.y, map.yMin, map.yMax, height)) *
+                           static_cast<size_t>(width);
+        const int column = Cell(point.x, map.xMin, map.xMax, width);
+        int from = column;
+        if (i > 0 && points[i - 1].y == point.y &&
+            std::fabs(point.x - points[i - 1].x) <= widestGap) {
+            from = Cell(points[i - 1].x, map.xMin, map.xMax, width);
+        }
+        const PointXyz& other = from == column ? point : points[i - 1];
+        for (int c = std::min(from, column); c <= std::max(from, column); ++c) {
+            // The nearer of the two points gives the cell its height.
+            const bool nearer = std::abs(c - column) <= std::abs(c - from);
+            top[row + static_cast<size_t>(c)] =
+                std::max(top[row + static_cast<size_t>(c)], nearer ? point.z : other.z);
+        }
     }
     const float span = map.zHigh - map.zLow;
     for (size_t cell = 0; cell < top.size(); ++cell) {

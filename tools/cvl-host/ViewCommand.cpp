@@ -59,8 +59,9 @@ class Toolkit {
     Toolkit& operator=(const Toolkit&) = delete;
 };
 
-ViewerOptions ViewOptionsOf(const CommandOptions& options) {
+ViewerOptions ViewOptionsOf(const CommandOptions& options, Console& console) {
     ViewerOptions view;
+    view.statusOut = &console.Progress();
     view.outputDir = options.outputDir;
     view.snapshotPng = options.snapshotPng;
     view.closeAfterSeconds = options.closeAfterSeconds;
@@ -83,7 +84,7 @@ int RunView(HostSession& session, const CommandOptions& options, const std::stri
     ViewerResult result;
     {
         const InterruptGuard guard;
-        (new ViewerFrame(stream, ViewOptionsOf(options), result))->Show();
+        (new ViewerFrame(stream, ViewOptionsOf(options, session.Out()), result))->Show();
         wxTheApp->OnRun();
     }
     stream.Close();

@@ -335,14 +335,16 @@ void ViewerFrame::UpdateStatus() {
     auto count = [&](long value) {
         return driver.known ? wxString::Format("%ld", value) : wxString("-");
     };
-    SetStatusText(
-        wxString::Format("%s%.1f %s/s, %.0f %s/s | drawn %ld, skipped %ld | dropped %s, lost "
-                         "%s, overtrig %s",
-                         paused_ ? "PAUSED | " : "", rate, stream_.Cloud() ? "clouds" : "images",
-                         unitRate, stream_.Cloud() ? "points" : "rows", result_.drawn,
-                         stream_.Slot().Skipped(), count(driver.dropped), count(driver.packetsLost),
-                         count(driver.overtrigs)),
-        0);
+    const wxString text = wxString::Format(
+        "%s%.1f %s/s, %.0f %s/s | %ld received, %ld drawn, %ld skipped | dropped %s, lost "
+        "%s, overtrig %s",
+        paused_ ? "PAUSED | " : "", rate, stream_.Cloud() ? "clouds" : "images", unitRate,
+        stream_.Cloud() ? "points" : "rows", now.images, result_.drawn, stream_.Slot().Skipped(),
+        count(driver.dropped), count(driver.packetsLost), count(driver.overtrigs));
+    SetStatusText(text, 0);
+    if (options_.statusOut != nullptr) {
+        *options_.statusOut << "status: " << text.ToStdString() << "\n" << std::flush;
+    }
     previous_ = now;
     previousUnits_ = units;
 }
@@ -351,9 +353,16 @@ void ViewerFrame::Say(const wxString& text) {
     SetStatusText(text, 1);
 }
 
+void ViewerFrame::Tell(const wxString& text) {
+    Say(text);
+    if (options_.statusOut != nullptr) {
+        *options_.statusOut << text.ToStdString() << "\n" << std::flush;
+    }
+}
+
 void ViewerFrame::TogglePause() {
     paused_ = !paused_;
-    Say(paused_ ? "paused: the stream goes on, nothing is drawn; P resumes" : "resumed");
+    Tell(paused_ ? "paused: the stream goes on, nothing is drawn; P resumes" : "resumed");
 }
 
 void ViewerFrame::Snapshot() {
@@ -381,22 +390,19 @@ void ViewerFrame::Snapshot() {
                 throw std::runtime_error("cannot write " + path.string());
             }
         }
-        Say("wrote " + wxString::FromUTF8(path.string()));
-        result_.notes.push_back("wrote " + path.string());
+        Tell("wrote " + wxString::FromUTF8(path.string()));
     } catch (const std::exception& e) {
-        Say(wxString::FromUTF8(std::string("snapshot failed: ") + e.what()));
+        Tell(wxString::FromUTF8(std::string("snapshot failed: ") + e.what()));
     }
 }
 
 void ViewerFrame::Configure() {
     configuring_ = true;
-    Say("configuring: close the dialog to go on");
+    Tell("configuring: close the dialog to go on");
     try {
         const int saved = stream_.Configure(WindowHandle(*this));
-        previous_ = StreamSample{};
-        previousUnits_ = stream_.Units();
-        Say(saved == 0 ? "settings saved; the port was reopened with them"
-                       : "nothing saved; the port was reopened");
+        Tell(saved == 0 ? "settings saved; the port was reopened with them"
+                        : "nothing saved; the port was reopened");
     } catch (const std::exception& e) {
         result_.error = e.what();
         configuring_ = false;

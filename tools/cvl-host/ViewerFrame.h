@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,11 @@ class wxPanel;
 class wxMouseEvent;
 
 struct ViewerOptions {
-    std::string outputDir;           // where snapshots go
-    std::string snapshotPng;         // written as the window closes; empty for none
-    double closeAfterSeconds = 0.0;  // 0: only the user closes it
-    int drawDelayMs = 0;             // forced slow drawing, for tests
+    std::string outputDir;              // where snapshots go
+    std::string snapshotPng;            // written as the window closes; empty for none
+    double closeAfterSeconds = 0.0;     // 0: only the user closes it
+    int drawDelayMs = 0;                // forced slow drawing, for tests
+    std::ostream* statusOut = nullptr;  // also gets each status line; may be null
 };
 
 // What the viewer did, for the summary after it closed.
@@ -51,7 +53,9 @@ class ViewerFrame : public wxFrame {
     void Render();
     void RenderProfile();
     void UpdateStatus();
+    // In the status line; Tell also on the console.
     void Say(const wxString& text);
+    void Tell(const wxString& text);
     void TogglePause();
     void Snapshot();
     void Configure();

@@ -38,8 +38,13 @@ void ViewerStream::Open() {
     window_.maxHeight = ReadNumber(settingsFile_, camera_, "MaxHeight", 1000.0);
     session_.SetImageListener([this](int port) { OnImage(port); });
     driver.setProperty(0, port_, "ResetStats", 1);
-    imagesBefore_ = session_.ImagesAnnounced(port_);
-    start_ = std::chrono::steady_clock::now();
+    // The images and the time count from the first opening on, across the
+    // reopenings after the configuration dialog.
+    if (!started_) {
+        imagesBefore_ = session_.ImagesAnnounced(port_);
+        start_ = std::chrono::steady_clock::now();
+        started_ = true;
+    }
     driver.setProperty(0, port_, "continuous", 1);
 }
 

@@ -37,8 +37,9 @@ class ViewerStream {
     const std::string& Camera() const { return camera_; }
     HeightWindow Window() const { return window_; }
 
-    // The stream's figures since it was (re)opened; `driver.known` is false
-    // while the port is closed.
+    // The stream's figures: the images and seconds since the port was first
+    // opened, the driver's statistics since it was last opened.
+    // `driver.known` is false while the port is closed.
     StreamSample Sample();
     // Images the callback could not read.
     long Unread() const;
@@ -60,6 +61,7 @@ class ViewerStream {
     int port_;
     std::string settingsFile_;
     bool open_ = false;
+    bool started_ = false;
     int width_ = 0;
     int height_ = 0;
     int pixelBits_ = 8;
