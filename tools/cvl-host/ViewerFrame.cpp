@@ -65,7 +65,7 @@ std::filesystem::path FreeName(const std::filesystem::path& dir, const std::stri
 ViewerFrame::ViewerFrame(ViewerStream& stream, const ViewerOptions& options, ViewerResult& result)
     : wxFrame(nullptr, wxID_ANY,
               wxString::Format("cvl-host view: %s on port %d", stream.Camera(), stream.Port()),
-              wxDefaultPosition, wxSize(1000, 520)),
+              wxDefaultPosition, wxSize(1100, 540)),
       stream_(stream),
       options_(options),
       result_(result),
@@ -83,7 +83,7 @@ ViewerFrame::ViewerFrame(ViewerStream& stream, const ViewerOptions& options, Vie
     profile_->Show(stream_.Cloud());
     root->SetSizer(sizer);
     CreateStatusBar(2);
-    const int widths[] = {-11, -9};
+    const int widths[] = {-1, 300};
     SetStatusWidths(2, widths);
     BuildMenu();
     map_->Bind(wxEVT_PAINT, [this](wxPaintEvent&) { OnMapPaint(); });

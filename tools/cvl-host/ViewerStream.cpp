@@ -53,10 +53,14 @@ void ViewerStream::Close() {
         return;
     }
     HostLibrary& driver = session_.Driver();
+    // The driver may still announce an image while the port closes, whose
+    // points are gone by the time they are read: not an image lost.
+    closing_ = true;
     driver.setProperty(0, port_, "continuous", 0);
     // Waits for a callback still running, after which none comes.
     driver.closeCVLPort(0, port_);
     session_.SetImageListener(nullptr);
+    closing_ = false;
     open_ = false;
 }
 
@@ -100,7 +104,7 @@ void ViewerStream::OnImage(int port) {
     if (Cloud() ? ReadCloud(image) : ReadGrayscale(image)) {
         units_ += image.cloud ? image.width : image.height;
         slot_.Publish();
-    } else {
+    } else if (!closing_) {
         ++unread_;
     }
 }

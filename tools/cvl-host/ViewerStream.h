@@ -73,4 +73,5 @@ class ViewerStream {
     // figure that may lag.
     std::atomic<long> unread_{0};
     std::atomic<long> units_{0};
+    std::atomic<bool> closing_{false};
 };
