@@ -117,11 +117,11 @@ TEST(HostToolCommandLine, HelpNamesItsTopic) {
 TEST(HostToolCommandLine, WrongLinesAreUsageErrorsThatSayWhatIsWrong) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
         {{"lsit"}, "did you mean 'list'?"},
-        {{"frobnicate"}, "The commands: grab, list, props, configure, info, settings, help"},
+        {{"frobnicate"}, "The commands: grab, list, props, configure, view, info, settings, help"},
         {{"help", "grba"}, "did you mean 'grab'?"},
         {{"grab", "--durtion", "3"}, "did you mean --duration?"},
         {{"list", "--count", "2"}, "--count is not an option of list, but of grab"},
-        {{"info", "--camera", "A.1"}, "but of grab, props, configure, settings"},
+        {{"info", "--camera", "A.1"}, "but of grab, props, configure, view, settings"},
         {{"list", "extra"}, "list takes no argument, not 'extra'"},
         {{"configure", "A.1", "B.1"}, "configure takes [NAME.N], not also 'B.1'"},
         {{"--port", "20"}, "--port must be 0 to 19, not 20"},

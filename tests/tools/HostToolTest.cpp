@@ -116,7 +116,7 @@ TEST_F(HostTool, UnknownCommandsAndOptionsAreAnsweredWithTheKnownOnes) {
     EXPECT_EQ(2, WEXITSTATUS(command.status));
     EXPECT_NE(std::string::npos, command.output.find("did you mean 'list'?")) << command.output;
     EXPECT_NE(std::string::npos,
-              command.output.find("grab, list, props, configure, info, settings, help"));
+              command.output.find("grab, list, props, configure, view, info, settings, help"));
     ToolRun option = RunTool("grab --continous --duration 1");
     EXPECT_EQ(2, WEXITSTATUS(option.status));
     EXPECT_NE(std::string::npos, option.output.find("did you mean --continuous?")) << option.output;
@@ -147,7 +147,7 @@ TEST_F(HostTool, EveryCommandHasAHelpWithExamples) {
         EXPECT_EQ(help.output, RunTool(name + " --help").output);
         ++commands;
     }
-    EXPECT_EQ(7, commands) << tool.output;
+    EXPECT_EQ(8, commands) << tool.output;
     EXPECT_EQ(tool.output, RunTool("help").output);
     EXPECT_NE(std::string::npos, tool.output.find("exit status:\n  0    ok"));
     EXPECT_EQ(2, WEXITSTATUS(RunTool("help nothing").status));

@@ -124,6 +124,14 @@ void CheckValues(const CommandLine& line, const OptionCatalog& catalog) {
         Usage("--quiet and --verbose cannot both be given");
     }
     CheckStream(options, catalog);
+    if (catalog.Given("close-after") &&
+        (!std::isfinite(options.closeAfterSeconds) || options.closeAfterSeconds <= 0.0 ||
+         options.closeAfterSeconds > kLongestDuration)) {
+        std::ostringstream given;
+        given << options.closeAfterSeconds;
+        Usage("--close-after must be a number of seconds above 0 and below a year, not " +
+              given.str());
+    }
 }
 
 }  // namespace

@@ -69,6 +69,28 @@ CommandInfo Configure() {
               "the camera at 192.168.0.10, with its image settings"}}};
 }
 
+CommandInfo View() {
+    return {"view",
+            "[NAME.N]",
+            1,
+            "show a configuration's images live in a window",
+            "Opens the configuration (default: the first offered) on --port in continuous mode "
+            "and draws the newest image at most 30 times a second, skipping those it cannot draw "
+            "in time; the completion callback only copies the image. A grayscale image is shown "
+            "scaled to the window, with the pixel under the mouse; a point cloud as a height map "
+            "(X across, Y along the belt, colour by Z) with the profile of one scan beside it "
+            "(click the map to choose it, L for the latest) and the height window's limits. The "
+            "status line shows the stream's figures. Keys: P pauses, S saves a snapshot into "
+            "--out, C opens the configuration dialog and reopens the port, Esc closes. It needs a "
+            "display; closing the window or Ctrl-C closes the port and prints the stream's "
+            "summary.",
+            {"camera", "port", "out", "snapshot-png", "close-after"},
+            {{"cvl-host view", "the first configuration offered"},
+             {"cvl-host view 192.168.0.10.1 --port 2", "the camera at 192.168.0.10 on port 2"},
+             {"cvl-host view --close-after 5 --snapshot-png view.png",
+              "five seconds, then the last picture drawn into view.png"}}};
+}
+
 CommandInfo Info() {
     return {"info",
             "",
@@ -113,8 +135,8 @@ CommandInfo Help() {
 }  // namespace
 
 const std::vector<CommandInfo>& CommandTable() {
-    static const std::vector<CommandInfo> table = {Grab(), List(),     Props(), Configure(),
-                                                   Info(), Settings(), Help()};
+    static const std::vector<CommandInfo> table = {Grab(), List(), Props(),    Configure(),
+                                                   View(), Info(), Settings(), Help()};
     return table;
 }
 

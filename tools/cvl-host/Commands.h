@@ -16,6 +16,8 @@ struct CommandOptions {
     int timeoutMs = 10000;
     bool openFirst = false;          // configure: open the port first
     unsigned long parentWindow = 0;  // configure: X11 window the dialog belongs to
+    std::string snapshotPng;         // view: the last picture drawn, written on closing
+    double closeAfterSeconds = 0.0;  // view: above 0: close the window after this long
 };
 
 int RunInfo(HostSession& session);
@@ -23,3 +25,5 @@ int RunList(HostSession& session);
 int RunGrab(HostSession& session, const CommandOptions& options);
 int RunProps(HostSession& session, const CommandOptions& options);
 int RunConfigure(HostSession& session, const CommandOptions& options, const std::string& systemDir);
+// A live viewer: needs a display.
+int RunView(HostSession& session, const CommandOptions& options, const std::string& systemDir);

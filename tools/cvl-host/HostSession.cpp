@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 namespace {
 // The driver's callbacks carry no user pointer, so they reach the one session.
@@ -67,6 +68,15 @@ void HostSession::Announce(int port) {
         }
     }
     announced_.notify_all();
+    std::lock_guard<std::mutex> lock(listenerMutex_);
+    if (listener_) {
+        listener_(port);
+    }
+}
+
+void HostSession::SetImageListener(std::function<void(int port)> listener) {
+    std::lock_guard<std::mutex> lock(listenerMutex_);
+    listener_ = std::move(listener);
 }
 
 void HostSession::Log(const char* text) {

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ class HostSession {
     // the time-out passes. False on time-out.
     bool WaitForImages(int port, int count, int timeoutMs);
     int ImagesAnnounced(int port);
+    // Called on the driver's thread with the port of each image announced,
+    // after it is counted; empty for none. It must return quickly: the
+    // driver waits for it.
+    void SetImageListener(std::function<void(int port)> listener);
 
     // Every log message the driver sent while `capture` was on.
     void Capture(bool capture);
@@ -55,6 +60,9 @@ class HostSession {
     std::mutex mutex_;
     std::condition_variable announced_;
     std::vector<int> imagesPerPort_;
+    // Held while the listener runs, so it is never changed under a call.
+    std::mutex listenerMutex_;
+    std::function<void(int)> listener_;
     bool capture_ = false;
     std::vector<std::string> captured_;
 };

@@ -62,6 +62,12 @@ OptionCatalog::OptionCatalog(CommandLine& target, const std::string& defaultLibr
             "open the configuration on --port first, so the dialog shows its image settings too",
             false);
     AddValue("parent", command.parentWindow, "XID", "X11 window ID the dialog belongs to", false);
+    AddValue("snapshot-png", command.snapshotPng, "FILE",
+             "on closing, write the last picture drawn as PNG (a cloud's profile beside it, as "
+             "FILE-profile.png)",
+             false);
+    AddValue("close-after", command.closeAfterSeconds, "SECONDS",
+             "close the window after this long", false);
 
     command_ = parser_.add_option("command", target.command);
     parser_.add_option("arguments", target.arguments);

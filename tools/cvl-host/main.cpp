@@ -99,6 +99,17 @@ int RunCommand(HostSession& session, const CommandLine& line, const std::string&
         }
         return RunConfigure(session, configure, systemDir);
     }
+    if (line.command == "view") {
+        CommandOptions view = line.options;
+        if (view.camera.empty() && !line.arguments.empty()) {
+            view.camera = line.arguments.front();
+        }
+#ifdef _WIN32
+        throw ToolError(ExitCode::kFailed, "view is built for Linux only");
+#else
+        return RunView(session, view, systemDir);
+#endif
+    }
     return RunGrab(session, line.options);
 }
 

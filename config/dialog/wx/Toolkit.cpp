@@ -6,10 +6,14 @@
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/log.h>
+#include <wx/thread.h>
 
 #include <atomic>
 #include <clocale>
+#include <condition_variable>
 #include <cstdlib>
+#include <exception>
+#include <mutex>
 
 #include "base/DriverContext.h"
 #include "base/Log.h"
@@ -137,6 +141,36 @@ bool StartToolkit(std::string& error) {
     RouteToolkitMessages();
     KeepProcessOnBrokenDisplay();
     return true;
+}
+
+bool HostStartedToolkit() {
+    return wxTheApp != nullptr && dynamic_cast<DriverApp*>(wxTheApp) == nullptr;
+}
+
+void RunOnHostToolkit(const std::function<void()>& job) {
+    if (wxIsMainThread()) {
+        job();
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::exception_ptr error;
+    wxTheApp->CallAfter([&] {
+        try {
+            job();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        finished.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(mutex);
+    finished.wait(lock, [&] { return done; });
+    if (error) {
+        std::rethrow_exception(error);
+    }
 }
 
 void PostToToolkit(void (*call)()) {

@@ -43,6 +43,10 @@ void ToolkitThread::Run(const std::function<void()>& job) {
         busy_ = false;
         throw;
     }
+    if (state_ == State::kHost) {
+        RunOnHost(lock, job);
+        return;
+    }
     job_ = &job;
     jobDone_ = false;
     jobError_ = nullptr;
@@ -54,8 +58,31 @@ void ToolkitThread::Run(const std::function<void()>& job) {
     }
 }
 
+// The lock is let go while the job runs, so that finalize can end its
+// dialog meanwhile.
+void ToolkitThread::RunOnHost(std::unique_lock<std::mutex>& lock,
+                              const std::function<void()>& job) {
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+        RunOnHostToolkit(job);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    lock.lock();
+    busy_ = false;
+    if (error) {
+        std::rethrow_exception(error);
+    }
+}
+
 void ToolkitThread::EnsureStarted(std::unique_lock<std::mutex>& lock) {
-    if (state_ == State::kRunning) {
+    if (state_ == State::kRunning || state_ == State::kHost) {
+        return;
+    }
+    // Never a second application beside the host's: its GUI thread serves.
+    if (state_ == State::kStopped && HostStartedToolkit()) {
+        state_ = State::kHost;
         return;
     }
     if (state_ == State::kLost) {
@@ -96,7 +123,7 @@ void ToolkitThread::DisplayLost() {
 
 void ToolkitThread::PostWhileBusy(void (*call)()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (busy_ && state_ == State::kRunning) {
+    if (busy_ && (state_ == State::kRunning || state_ == State::kHost)) {
         PostToToolkit(call);
     }
 }

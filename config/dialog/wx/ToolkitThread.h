@@ -15,7 +15,10 @@
 // of their own or none. So the toolkit is started on this thread when the
 // first window is asked for and stays bound to it: every dialog runs here,
 // modally, while the host thread that asked waits for its result. From the
-// host's side the call is modal on its own thread. Thread-safe.
+// host's side the call is modal on its own thread. A host that runs
+// wxWidgets itself keeps its application and its one GUI thread: the driver
+// then starts no toolkit of its own and shows its windows on the host's GUI
+// thread instead. Thread-safe.
 class ToolkitThread {
   public:
     static ToolkitThread& Instance();
@@ -23,7 +26,8 @@ class ToolkitThread {
     ToolkitThread(const ToolkitThread&) = delete;
     ToolkitThread& operator=(const ToolkitThread&) = delete;
 
-    // Runs `job` on the toolkit's thread and returns when it has finished,
+    // Runs `job` on the toolkit's thread (the host's GUI thread when the host
+    // started the toolkit) and returns when it has finished,
     // passing on what it threw. Throws std::runtime_error, without running
     // it, when the toolkit cannot start (no display, or one that cannot be
     // opened; a later call tries again) or while another job runs.
@@ -46,6 +50,7 @@ class ToolkitThread {
     ~ToolkitThread();
 
     void EnsureStarted(std::unique_lock<std::mutex>& lock);
+    void RunOnHost(std::unique_lock<std::mutex>& lock, const std::function<void()>& job);
     void Main();
     void Serve();
 
@@ -54,7 +59,7 @@ class ToolkitThread {
     // All below guarded by mutex_. Written by the host thread that calls Run
     // and by the toolkit thread, read by both.
     std::thread thread_;
-    enum class State { kStopped, kStarting, kRunning, kLost } state_ = State::kStopped;
+    enum class State { kStopped, kStarting, kRunning, kHost, kLost } state_ = State::kStopped;
     std::string startError_;
     const std::function<void()>* job_ = nullptr;
     bool busy_ = false;
