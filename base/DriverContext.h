@@ -11,6 +11,9 @@
 
 // The one process-wide state of the driver: what the host handed over, the
 // initialize count, and the log settings with the lock that serialises logging.
+// Thread-safe: what host threads change is atomic; the path has its own plain lock, held only to
+// copy it; the rest is guarded by logLock, which is re-entrant because the host's debug procedure
+// may log again from inside a log call.
 class DriverContext {
   public:
     static DriverContext* Instance();

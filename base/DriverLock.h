@@ -59,6 +59,7 @@ using DriverRecursiveMutex = DriverLock<std::recursive_mutex>;
 // through a whole hand-off while the adapters build images, log and call the
 // host back; readers go on beside it, and only its upgrade to exclusive, which
 // counts, keeps them out.
+// Thread-safe, as the lock it counts.
 class DriverSharedMutex : public DriverLock<boost::shared_mutex> {
   public:
     void lock_shared() {

@@ -9,6 +9,8 @@ class Camera;
 // grabber still does: a grabber whose stop timed out may still be inside the
 // camera, or call once more, after the camera let it go. So a camera, its
 // adapters and its grabber are freed only once the gate is closed.
+// Thread-safe: the tokens live in one map under a plain mutex, which no gate holds while a camera
+// runs.
 class CallbackGate {
   public:
     // Opens a gate to `camera`; its token, never null, is the grabber's user

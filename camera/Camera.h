@@ -37,6 +37,7 @@ class IconBuffer;
 // the camera's completion callbacks must not wait for an open or close of any
 // camera (it may be what that open or close waits for): there it fails when
 // another is under way.
+// Thread-safe, within the limits below.
 class Camera {
   public:
     Camera(const char* name, const std::string& ipAddress);

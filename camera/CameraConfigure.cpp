@@ -133,7 +133,9 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
     const bool goOn =
         !grabPending_ ||
         LettingTheListGo([&] { return dialogs.Confirm(parent, kRunningText, title); }, &kept);
-    if (!kept) {
+    // Ended by finalize also when the list is still there: finalize may not
+    // have reached it yet when the window closes.
+    if (!kept || dialogEnded) {
         WriteLog(DriverContext::Instance(), 1, "%s", kEndedByFinalize);
         return false;
     }
@@ -158,7 +160,7 @@ bool Camera::Configure(HWND parent, const std::string& imageName) {
     };
     const bool confirmed = LettingTheListGo(
         [&] { return dialogs.RunSheet(parent, title, cameraSet, imageSet, save); }, &kept);
-    if (!kept) {
+    if (!kept || dialogEnded) {
         WriteLog(DriverContext::Instance(), 1, "%s",
                  saved ? kSavedBeforeFinalize : kEndedByFinalize);
         return false;

@@ -19,6 +19,7 @@ class DriverContext;
 // inside completion callbacks: the cameras and names are guarded by one lock,
 // the port map by another, and the list itself lives while any entry point
 // holds it.
+// Thread-safe; a Hold is bound to the thread that took it.
 class CameraList {
   public:
     // The list as one entry point uses it: it is not destroyed while a hold

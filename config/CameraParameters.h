@@ -14,6 +14,8 @@
 // A named set of parameters in display order, found by name without regard
 // to case, checked against ranges and constraints, and stored in the
 // settings file. Copies are deep: a copy shares nothing with its source.
+// Reentrant: one set is used by one thread at a time; a set several threads reach (a camera's) is
+// guarded by its owner.
 class CameraParameters {
   public:
     using ParamList = boost::ptr_vector<Param_>;

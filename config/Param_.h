@@ -7,6 +7,7 @@
 // A named, typed setting of a parameter set. The set owns it; the settings
 // file, the configuration dialog and the host's property calls work on it
 // through its text form.
+// Reentrant, as the set that owns it.
 class Param_ {
   public:
     Param_(const std::string& category, const std::string& name, bool enabled = true);

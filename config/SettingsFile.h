@@ -4,6 +4,8 @@
 
 // One section of the settings file. Every call reads or rewrites the file, so
 // it always sees the file as it is now.
+// Reentrant: two calls at once on one file may each see the other's write or not, as two programs
+// would.
 class SettingsFile {
   public:
     SettingsFile(const std::string& path, const std::string& section);

@@ -6,6 +6,7 @@
 #include "icon/ErrorHandler.h"
 
 // Routes the camera API's own messages into the driver log.
+// Thread-safe: the camera API calls it on any of its threads; it only logs.
 class ApiErrorHandler : public icon::ErrorHandler {
   public:
     void message(int32_t level, const std::string& text) override;

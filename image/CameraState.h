@@ -11,6 +11,8 @@
 // What the image adapters of an open camera read of it: its name, its
 // parameter set, the format of the buffers it delivers and the user data in
 // its flash.
+// Written by the camera while it opens (under its open/close mutex), read by its adapters
+// afterwards; the parameter set itself is guarded by the camera.
 struct CameraState {
     explicit CameraState(const std::string& cameraName)
         : name(cameraName), parameters(cameraName) {}

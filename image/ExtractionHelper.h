@@ -20,6 +20,7 @@ struct ScanRows {
 // Takes one subcomponent out of every delivered scan buffer with a camera API
 // filter and writes it into a host image: as 8-bit pixels, or as one float
 // coordinate of every 3D point.
+// Reentrant: each adapter owns its helpers and runs them on the thread that builds its image.
 class ExtractionHelper {
   public:
     virtual ~ExtractionHelper();

@@ -36,6 +36,9 @@ struct ImageRow {
 
 // Turns the scan buffers a camera delivers into one host image on one port and
 // tells the host when the image is ready.
+// Thread-safe as the camera uses it: buffers are processed on the grabber's thread (or the
+// adapter's own), rows, sizes and the callback are read by host threads while the registry holds
+// the adapter.
 class ImageAdapter {
   public:
     virtual ~ImageAdapter();

@@ -6,6 +6,7 @@
 
 // The memory of one host image: `height` rows of `width` pixels in one owned
 // block, row after row, with no padding.
+// Reentrant: its adapter decides who writes and who reads it.
 class ImageBuffer {
   public:
     ImageBuffer(int32_t bitsPerPixel, int32_t width, uint32_t height);

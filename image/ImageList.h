@@ -12,6 +12,7 @@ struct CameraState;
 
 // The images an open camera's data format can deliver, and the building of a
 // port's adapter from the choices stored for it.
+// Reentrant: its camera uses it under its open/close mutex.
 class ImageList {
   public:
     explicit ImageList(const CameraState& camera) : camera_(camera) {}

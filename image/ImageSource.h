@@ -9,6 +9,7 @@ class SubComponent;
 }  // namespace icon
 
 // One image a camera's data format can deliver.
+// Reentrant: a value, fixed once built.
 struct ImageSource {
     std::string componentName;
     // For a COG component one of "Mark", "Range", "Intensity".

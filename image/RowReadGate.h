@@ -11,6 +11,7 @@
 // A read inside the gate must neither wait for anything nor call the host (a
 // log line may reach the host's debug procedure, which may open or close
 // ports): it leaves the gate first.
+// Thread-safe.
 class RowReadGate {
   public:
     // The one gate of the process.

@@ -10,6 +10,7 @@ namespace platform {
 
 // A 32-bit counter changed only by interlocked operations: the system's own
 // on Windows, kept out of this header with the system's headers.
+// Thread-safe.
 class AtomicCounter {
   public:
 #ifdef _WIN32

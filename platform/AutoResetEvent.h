@@ -11,6 +11,7 @@ namespace platform {
 // signal resets it. A Set with nobody waiting stays signalled until the next
 // Wait; two Sets without a Wait between them count as one. On Windows it is
 // the system's own event object.
+// Thread-safe.
 class AutoResetEvent {
   public:
 #ifdef _WIN32

@@ -9,6 +9,7 @@ namespace platform {
 // back into the driver from inside a log call. On Windows it is the system's
 // critical section, kept out of this header so that the system's headers and
 // their macros stay out of the driver's code.
+// Thread-safe.
 class CriticalSection {
   public:
 #ifdef _WIN32

@@ -13,6 +13,7 @@ class CameraParameters;
 // `parent` is the host's window handle as configureCamera received it; null
 // means none. Called on a host thread; each call returns when its window has
 // closed.
+// Thread-safe: any host thread may ask; each implementation says on which thread the windows run.
 class DialogService {
   public:
     virtual ~DialogService() = default;

@@ -10,6 +10,7 @@ class Param_;
 // Bridges one parameter type and its grid item: adds the item, writes the
 // parameter into it, reads it back. Stateless: one process-wide object of each
 // kind serves every page on any thread.
+// Bound to the dialog's thread, as the page that owns it.
 class PropertyControlAdapter {
   public:
     virtual ~PropertyControlAdapter() = default;

@@ -18,6 +18,7 @@ class wxTextCtrl;
 // item's editor; the arrow keys move the focus; Delete empties a path. The grid model decides
 // everything: this window only shows it and hands it the user's input. Lives on the toolkit's
 // thread; the model is borrowed and outlives the window.
+// Bound to the toolkit's thread.
 class PropertyGridWindow : public wxScrolledCanvas, public PropertyGridView {
   public:
     PropertyGridWindow(wxWindow* parent, wxWindowID id, CPropertyGrid& grid);

@@ -6,6 +6,7 @@
 // the message boxes. Each runs modally on the host thread that asks for it,
 // with that thread's message loop, as Windows hosts expect. Installed when the
 // driver's DLL is loaded.
+// Thread-safe.
 class WindowsDialogService : public DialogService {
   public:
     bool RunSheet(HWND parent, const std::string& caption, CameraParameters& cameraSet,

@@ -15,6 +15,7 @@ class wxStatusBar;
 // and Cancel (ID 2) in a column to its right, and a status bar (ID 105) along
 // the bottom. Shows the sheet's state; the sheet and the page (borrowed,
 // outlive the window) decide it. Toolkit thread only.
+// Bound to the toolkit's thread.
 class ConfigurationSheetDialog : public wxDialog, public SheetView {
   public:
     static constexpr int kOkId = 1;

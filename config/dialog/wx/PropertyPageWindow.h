@@ -17,6 +17,7 @@ class wxTextCtrl;
 // which wraps to as many lines as it needs. Everything follows the page's
 // size; the grid takes what is left. Shows the page's state; the page
 // (borrowed, outlives the window) decides it. Toolkit thread only.
+// Bound to the toolkit's thread.
 class PropertyPageWindow : public wxPanel, public PageView {
   public:
     static constexpr int kGridId = 1074;
