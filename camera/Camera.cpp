@@ -216,6 +216,7 @@ void Camera::Close(int32_t port) {
         WriteLog(context_, 1, "Camera::Close: WARNING: called on already closed camera\n");
         return;
     }
+    registry_.FinishAnnouncing(port);
     if (!TakeAdapters(port, &closing)) {
         WriteLog(context_, 2, "Camera::Close: not all image handlers closed, port = %d\n", port);
         return;

@@ -62,6 +62,15 @@ AdapterRegistry::Map AdapterRegistry::TakeAll() {
     return taken;
 }
 
+void AdapterRegistry::FinishAnnouncing(int32_t port) {
+    boost::shared_lock<DriverSharedMutex> lookUp(lock_);
+    for (auto& entry : adapters_) {
+        if (port == -1 || entry.first == port) {
+            entry.second->FinishAnnouncing();
+        }
+    }
+}
+
 void AdapterRegistry::HandOff(const boost::shared_ptr<const icon::IconBuffer>& buffer) {
     boost::upgrade_lock<DriverSharedMutex> handOff(lock_);
     for (auto& entry : adapters_) {

@@ -73,6 +73,11 @@ class AdapterRegistry {
     std::unique_ptr<ImageAdapter> Take(int32_t port);
     // Takes every adapter out.
     Map TakeAll();
+    // Lets the port's adapter (every adapter for port -1) finish announcing
+    // while it can still be found; see ImageAdapter::FinishAnnouncing. Holds
+    // the map shared meanwhile, which only a change waits for: the caller
+    // serialises changes, so none is waiting.
+    void FinishAnnouncing(int32_t port);
     // Hands a delivered buffer to every adapter, in port order, on the
     // calling thread; changes wait until it is done.
     void HandOff(const boost::shared_ptr<const icon::IconBuffer>& buffer);

@@ -79,6 +79,12 @@ class ImageAdapter {
     // Lines the statistics add for this port's image, "Name:\tvalue\n" each;
     // fixed when the adapter is built. None for a grayscale image.
     virtual std::string ImageFacts() const { return std::string(); }
+    // Lets an adapter that announces on a thread of its own finish the image
+    // it is building and the callback it is in, and stop, while it is still
+    // in its camera's registry: a callback under way when the port is closed
+    // still reads its port. Nothing to wait for where the images are built
+    // on the grabber's thread.
+    virtual void FinishAnnouncing() {}
 
   protected:
     ImageAdapter(int32_t port, const std::string& imageName, const CameraState& camera,

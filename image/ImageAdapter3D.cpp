@@ -51,6 +51,16 @@ ImageAdapter3D::ImageAdapter3D(int32_t port, const std::string& imageName,
 }
 
 ImageAdapter3D::~ImageAdapter3D() {
+    FinishAnnouncing();
+    // Buffers the thread did not take go back to the camera unprocessed; the
+    // camera's hand-off waits for exactly this.
+    queue_.clear();
+}
+
+void ImageAdapter3D::FinishAnnouncing() {
+    if (!thread_.joinable()) {
+        return;
+    }
     {
         std::lock_guard<DriverMutex> lock(queueMutex_);
         stopRequested_ = true;
@@ -63,9 +73,6 @@ ImageAdapter3D::~ImageAdapter3D() {
     }
     cloudChanged_.notify_all();
     announcer_.join();
-    // Buffers the thread did not take go back to the camera unprocessed; the
-    // camera's hand-off waits for exactly this.
-    queue_.clear();
 }
 
 // The image is built before the thread starts: a failure here leaves no

@@ -37,6 +37,9 @@ class ImageAdapter3D : public ImageAdapter {
     // announced first), then gives every buffer still queued back to the
     // camera unprocessed. Must not run on either of the adapter's threads.
     ~ImageAdapter3D() override;
+    // Stops both threads as the destructor does, keeping the queue; buffers
+    // queued after it wait for the destructor. Idempotent.
+    void FinishAnnouncing() override;
 
     int32_t GetBitsPerPixel() const override { return pointBits_; }
     // Queues the buffer for the processing thread and returns at once.

@@ -225,3 +225,33 @@ TEST_F(BufferFlow, APortShowsNothingBeforeItsFirstImage) {
     ASSERT_TRUE(WaitForImages(2, 2));
     EXPECT_GT(Property(2, "Width"), 0) << "a cloud has come";
 }
+
+// A 3D port's callback under way when the host closes the port used to find
+// the port gone ("No image adapters at port 2") although the close waits for
+// it: the adapter left the registry first and finished its callback after.
+TEST_F(BufferFlow, AThreeDCallbackUnderWayWhenItsPortClosesStillReadsItsPort) {
+    Start();
+    ImageSettings(kCameraA, 2, "ImageFormat=3D (XYZ)\n");
+    OpenPort(2, kCameraA, 2);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inside = false;
+    std::atomic<int> width{-1};
+    onImage = [&](int port) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            inside = true;
+        }
+        changed.notify_all();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        width = Property(port, "Width");
+    };
+    ASSERT_EQ(1, doCVLGrab(0, 2));
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return inside; }));
+    }
+    closeCVLPort(0, 2);
+    EXPECT_GT(width.load(), 0) << "read after the close had begun";
+    EXPECT_FALSE(LoggedContaining("No image adapters at port 2"));
+}
