@@ -259,8 +259,9 @@ TEST_F(Viewer, ASlowDrawingSkipsImagesWhileTheDriverDropsNone) {
     ASSERT_EQ(0, run.status) << run.output;
     const Summary summary = ReadSummary(run.output);
     // Every buffer the camera delivered was handed to the host (the last
-    // may be on its way as the port closes), many more than were drawn.
-    EXPECT_GE(summary.images, summary.frames - 2);
+    // few may be on their way as the port closes: a sanitizer build takes
+    // longer over each), many more than were drawn.
+    EXPECT_GE(summary.images, summary.frames - 4);
     EXPECT_LE(summary.drawn, 3000 / 250 + 2);
     EXPECT_GT(summary.images, summary.drawn + 5);
     EXPECT_GE(summary.skipped, summary.images - summary.drawn - 2);
